@@ -1,0 +1,7 @@
+#include "Zat/Ptr.h"
+
+namespace Zat {
+
+bool threadSafePointers_ = false;
+
+}  // namespace Zat
