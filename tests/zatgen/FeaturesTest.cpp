@@ -1,0 +1,161 @@
+// What the type compiler generates for each kind of attribute, checked through a schema made for it.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "ZatgenTest/ZatgenTestTypes.h"
+
+using namespace ZatgenTest;
+
+namespace {
+std::string rangeError(std::string_view text, auto parse) {
+   try {
+      parse(text);
+   } catch (Zat::RangeException const& e) {
+      return e.what();
+   }
+   return "no exception";
+}
+}  // namespace
+
+TEST(ZatgenFeatures, ScalarKindsRenderAndParseBack) {
+   Scalars s;
+   EXPECT_EQ(s.large(), 7u);  // schema default
+   EXPECT_EQ(s.label(), Zat::String("x"));
+   EXPECT_FALSE(bool(s));     // defaults from the schema are the default value
+   EXPECT_EQ(Scalars::limit(), 65535);
+   EXPECT_EQ(valueToStrep(s), Zat::String("Value('ZatgenTest::Scalars', ** {'small': 0, 'medium': 0, 'large': 7, "
+                                          "'huge': 0, 'flag': False, 'when': 0.0, 'label': 'x', 'colour': 'red'})"));
+   s.smallIs(255);
+   s.mediumIs(65535);
+   s.largeIs(4294967295u);
+   s.hugeIs(UINT64_MAX);
+   s.flagIs(true);
+   s.whenIs(1712345678.25);
+   s.labelIs(Zat::String(std::string_view("it's\0", 5)));
+   s.colourIs(Colour::blue);
+   EXPECT_TRUE(bool(s));
+   Zat::String text = valueToStrep(s);
+   EXPECT_EQ(text, Zat::String("Value('ZatgenTest::Scalars', ** {'small': 255, 'medium': 65535, 'large': 4294967295, "
+                               "'huge': 18446744073709551615, 'flag': True, 'when': 1712345678.25, "
+                               "'label': 'it\\'s\\x00', 'colour': 'blue'})"));
+   EXPECT_EQ(Zat::strepToValue<Scalars>(text.view()), s);
+   std::ostringstream os;
+   os << s;
+   EXPECT_EQ(os.str(), text.str());
+}
+
+TEST(ZatgenFeatures, ParseErrorsNameTheAttribute) {
+   auto parse = [](std::string_view t) { return Zat::strepToValue<Scalars>(t); };
+   std::string good = valueToStrep(Scalars()).str();
+   auto with = [&](std::string_view from, std::string_view to) {
+      std::string t = good;
+      t.replace(t.find(from), from.size(), to);
+      return t;
+   };
+   EXPECT_EQ(rangeError(with("'small': 0", "'small': 256"), parse),
+             "attribute 'small': number 256 out of range 0..255 at offset 47");
+   EXPECT_EQ(rangeError(with("'colour': 'red'", "'colour': 'mauve'"), parse),
+             "attribute 'colour': 'mauve' is not an enumerator of ZatgenTest::Colour at offset 146");
+   EXPECT_EQ(rangeError(with("'flag': False", "'flag': false"), parse),
+             "attribute 'flag': expected True or False at offset 109");
+   // A literal mismatch is reported by the literal itself, before any attribute is read.
+   EXPECT_EQ(rangeError(with("'medium': 0, ", ""), parse).substr(0, 30), "expected ', \\'medium\\': ' at o");
+   EXPECT_EQ(rangeError(good + " ", parse), "unexpected text ' ' after value at offset 156");
+   EXPECT_EQ(rangeError(with("Scalars", "Outer"), parse).substr(0, 25), "expected 'Value(\\'Zatgen");
+}
+
+TEST(ZatgenFeatures, EnumerationSupport) {
+   EXPECT_EQ(ColourInstance(2u), Colour::blue);
+   EXPECT_EQ(ColourInstance(Zat::String("green")), Colour::green);
+   EXPECT_THROW(ColourInstance(3u), Zat::RangeException);
+   EXPECT_THROW(ColourInstance(Zat::String("Green")), Zat::RangeException);
+   EXPECT_EQ(stringValue(Colour::green), Zat::String("green"));
+   EXPECT_EQ(valueToStrep(Colour::green), Zat::String("'green'"));
+   EXPECT_EQ(Zat::strepToValue<Colour>("'blue'"), Colour::blue);
+   EXPECT_THROW(Zat::strepToValue<Colour>("blue"), Zat::RangeException);
+   std::ostringstream os;
+   os << Colour::red;
+   EXPECT_EQ(os.str(), "red");
+   EXPECT_EQ(ColourTypeInfo().fullName, "ZatgenTest::Colour");
+   EXPECT_EQ(ColourTypeInfo().enumerators.size(), 3u);
+}
+
+TEST(ZatgenFeatures, BareValueAndNesting) {
+   Key k(Zat::String("a:b"));
+   EXPECT_EQ(valueToStrep(k), Zat::String("'a:b'"));  // the attribute's own text, nothing around it
+   EXPECT_EQ(Zat::strepToValue<Key>("'a:b'"), k);
+   EXPECT_EQ(Zat::strepToValue<Key>("''"), Key());
+   EXPECT_EQ(rangeError("a:b", [](auto t) { return Zat::strepToValue<Key>(t); }),
+             "attribute 'value': expected a quoted string at offset 0");
+
+   Outer o(k);
+   Scalars inner;
+   inner.colourIs(Colour::green);
+   o.innerIs(inner);
+   o.prefixIs(Ipkit::IpGenPrefix("10.1.0.0/16"));
+   Zat::String text = valueToStrep(o);
+   EXPECT_EQ(text, Zat::String("Value('ZatgenTest::Outer', ** {'key': 'a:b', 'inner': Value('ZatgenTest::Scalars', ** "
+                               "{'small': 0, 'medium': 0, 'large': 7, 'huge': 0, 'flag': False, 'when': 0.0, "
+                               "'label': 'x', 'colour': 'green'}), 'prefix': '10.1.0.0/16'})"));
+   EXPECT_EQ(Zat::strepToValue<Outer>(text.view()), o);
+   // A nested value contributes its own hash(0) as one word.
+   Zat::Hash h(5);
+   h.hashMix<4>(k.hash(0)).hashMix<4>(inner.hash(0)).hashMix<4>(o.prefix().hashContribution());
+   EXPECT_EQ(o.hash(5), h.result());
+   EXPECT_EQ(o.describe("k=", 3), Zat::String("k=a:b#3"));
+}
+
+TEST(ZatgenFeatures, OrderingAndHashFollowDeclarationOrder) {
+   Scalars a, b;
+   a.smallIs(1);
+   b.mediumIs(1);
+   EXPECT_TRUE(b < a);  // small is compared first: 0 < 1
+   EXPECT_FALSE(a < b);
+   EXPECT_FALSE(a < a);
+   a = b;
+   a.labelIs("y");
+   EXPECT_TRUE(b < a);
+   EXPECT_NE(a.hash(0), b.hash(0));
+   b.labelIs("y");
+   EXPECT_EQ(a, b);
+   EXPECT_EQ(a.hash(9), b.hash(9));
+
+   Scalars s;
+   s.smallIs(3);
+   s.mediumIs(4);
+   s.largeIs(5);
+   s.hugeIs(0x100000002ull);
+   s.flagIs(true);
+   s.labelIs("ab");
+   s.colourIs(Colour::green);
+   Zat::Hash h(11);
+   h.hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(3)))
+       .hashMix<4>(Zat::hashSingleAttr(0, std::uint16_t(4)))
+       .hashMix<4>(5)
+       .hashMix<4>(2)
+       .hashMix<4>(1)
+       .hashMix<4>(1)
+       .hashMix<4>(0)  // when: 0.0 is all-zero bits, two words
+       .hashMix<4>(0)
+       .mixNi("ab", 2)
+       .hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(1)));
+   EXPECT_EQ(s.hash(11), h.result());
+}
+
+TEST(ZatgenFeatures, TypeTableCarriesNamesIdsAndKinds) {
+   auto types = ZatgenTestTypesTypes();
+   ASSERT_EQ(types.size(), 4u);
+   EXPECT_EQ(types[1].fullName, "ZatgenTest::Scalars");
+   EXPECT_EQ(&Scalars::typeInfo(), &types[1]);
+   auto const* limit = Scalars::typeInfo().attr("limit");
+   ASSERT_NE(limit, nullptr);
+   EXPECT_EQ(limit->id, 10);
+   EXPECT_EQ(limit->kind, Zat::AttrKind::constant);
+   auto const* describe = Outer::typeInfo().attr(5);
+   ASSERT_NE(describe, nullptr);
+   EXPECT_EQ(describe->name, "describe");
+   EXPECT_EQ(describe->kind, Zat::AttrKind::function);
+   EXPECT_EQ(Outer::typeInfo().attr("key")->kind, Zat::AttrKind::constructor);
+   EXPECT_EQ(Outer::typeInfo().attr(99), nullptr);
+}

@@ -1,0 +1,39 @@
+// What generated value types need beyond text: the hash contribution of each kind of attribute.
+//
+// Inside a value's hash every attribute adds one contribution, chosen by its kind: 8- and 16-bit
+// integers their hashSingleAttr, 32-bit integers their raw value, strings their bytes, nested values
+// their own hash(0). Platform and generated types provide hashAttrInto beside themselves; mixAttr finds
+// the right one.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "Zat/Enum.h"
+#include "Zat/Hash.h"
+#include "Zat/Strep.h"
+#include "Zat/String.h"
+#include "Zat/TypeInfo.h"
+
+namespace Zat {
+
+inline void hashAttrInto(Hash& h, std::uint8_t v) { h.hashMix<4>(hashSingleAttr(0, v)); }
+inline void hashAttrInto(Hash& h, std::uint16_t v) { h.hashMix<4>(hashSingleAttr(0, v)); }
+inline void hashAttrInto(Hash& h, std::uint32_t v) { h.hashMix<4>(v); }
+inline void hashAttrInto(Hash& h, std::uint64_t v) {
+   h.hashMix<4>(std::uint32_t(v)).hashMix<4>(std::uint32_t(v >> 32));
+}
+inline void hashAttrInto(Hash& h, bool v) { h.hashMix<4>(v ? 1u : 0u); }
+inline void hashAttrInto(Hash& h, double v) {
+   std::uint64_t bits;
+   std::memcpy(&bits, &v, sizeof bits);
+   hashAttrInto(h, bits);
+}
+inline void hashAttrInto(Hash& h, String const& v) { h.mixNi(v.data(), v.size()); }
+
+template <class T>
+void mixAttr(Hash& h, T const& v) {
+   hashAttrInto(h, v);
+}
+
+}  // namespace Zat
