@@ -81,7 +81,7 @@ TEST(VelL3CommonValues, MalformedTextIsRefused) {
    EXPECT_EQ(rangeError(l4("Value('VelL3Common::L4App', ** {'proto': 6, 'port': 80}) ")),
              "unexpected text ' ' after value at offset 56");
    EXPECT_EQ(rangeError(l4("Value('VelL3Common::L4App', ** {'proto': 6, 'port': 80}")),
-             "expected '})' at offset 55");
+             "expected '})' at offset 54");
    EXPECT_EQ(rangeError(l4("Value('VelL3Common::L4App', ** {'proto': 6,  'port': 80})")),
              "expected ', \\'port\\': ' at offset 42");
    EXPECT_EQ(rangeError(l4("Value('VelL3Common::L4App', ** {'proto': 256, 'port': 80})")),

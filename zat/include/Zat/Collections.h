@@ -1,0 +1,199 @@
+// Keyed hash collections: ValueSet (membership) and ValueMap (one value per key), both on HashTable.
+//
+// Two ways to walk one:
+// - range-for (begin/end) is the fast, unchecked walk: the collection must not change while it runs, and
+//   a change is caught ("version_ == hashMap_->version()") rather than walking freed memory;
+// - cursor() tolerates deletion of the element it stands on (and any other change): it remembers the
+//   current key, and when the collection changed since it last moved, the next step resumes at the first
+//   key after it. That is what delete-all loops and generic tools use.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "Zat/Exception.h"
+#include "Zat/HashTable.h"
+
+namespace Zat {
+
+[[noreturn]] void throwCollectionChanged();
+
+template <class K>
+struct SetTraits {
+   using Key = K;
+   static K const& key(K const& e) noexcept { return e; }
+   static bool equal(K const& a, K const& b) { return a == b; }
+};
+
+template <class K, class V>
+struct MapTraits {
+   using Key = K;
+   static K const& key(std::pair<K, V> const& e) noexcept { return e.first; }
+   static bool equal(std::pair<K, V> const& a, std::pair<K, V> const& b) {
+      return a.first == b.first && a.second == b.second;
+   }
+};
+
+// The unchecked walk: stands on a position and refuses to go on if the table changed under it.
+template <class Table, class Ref>
+class UncheckedIterator {
+ public:
+   UncheckedIterator(Table const* t, std::size_t i) noexcept : t_(t), i_(i), version_(t ? t->version() : 0) {}
+   Ref operator*() const {
+      check();
+      return t_->at(i_);
+   }
+   auto operator->() const { return &**this; }
+   UncheckedIterator& operator++() {
+      check();
+      i_ = t_->next(i_);
+      return *this;
+   }
+   bool operator==(UncheckedIterator const& o) const noexcept { return i_ == o.i_; }
+
+ private:
+   void check() const {
+      if (version_ != t_->version()) throwCollectionChanged();
+   }
+   Table const* t_;
+   std::size_t i_;
+   std::uint32_t version_;
+};
+
+// The deletion-tolerant cursor. It keeps a copy of the current key, so it can always tell where it was.
+template <class Table>
+class Cursor {
+ public:
+   using Key = typename Table::Key;
+   static constexpr std::size_t npos = Table::npos;
+
+   Cursor() noexcept = default;
+   explicit Cursor(Table const* t) : t_(t) { land(t->first()); }
+   // Starts at `k`, or at the first key after it when `k` is absent.
+   Cursor(Table const* t, Key const& k) : t_(t) {
+      std::size_t i = t->findIndex(k);
+      land(i != npos ? i : t->seekAfter(t->hashOf(k), k));
+   }
+
+   explicit operator bool() const noexcept { return key_.has_value(); }
+   Key const& key() const {
+      if (!key_) throwPreconditionException("cursor is at the end");
+      return *key_;
+   }
+   // The current entry, or null when it was deleted since the cursor moved onto it.
+   auto const* entry() const {
+      if (!key_) throwPreconditionException("cursor is at the end");
+      if (t_->version() == version_) return &t_->at(i_);
+      return t_->find(*key_);
+   }
+   Cursor& operator++() {
+      if (!key_) return *this;
+      land(t_->version() == version_ ? t_->next(i_) : t_->seekAfter(hash_, *key_));
+      return *this;
+   }
+   bool operator==(Cursor const& o) const noexcept { return t_ == o.t_ && key_ == o.key_; }
+
+ private:
+   void land(std::size_t i) {
+      i_ = i;
+      version_ = t_->version();
+      if (i == npos) {
+         key_.reset();
+         return;
+      }
+      hash_ = t_->hashAt(i);
+      key_ = Table::Traits::key(t_->at(i));
+   }
+   Table const* t_ = nullptr;
+   std::size_t i_ = npos;
+   std::uint32_t version_ = 0;
+   std::uint32_t hash_ = 0;
+   std::optional<Key> key_;
+};
+
+template <class Entry, class TraitsT>
+struct TableWithTraits : HashTable<Entry, TraitsT> {
+   using Traits = TraitsT;
+   using HashTable<Entry, TraitsT>::HashTable;
+};
+
+// A set of keys. `Constant` is the collection's own hash constant, XOR-ed with the process seed.
+template <class K, std::uint32_t Constant>
+class ValueSet {
+ public:
+   using Key = K;
+   using Table = TableWithTraits<K, SetTraits<K>>;
+   using const_iterator = UncheckedIterator<Table, K const&>;
+   static constexpr std::uint32_t hashConstant = Constant;
+
+   ValueSet() noexcept : t_(hashSeed32() ^ Constant) {}
+
+   // Adds `k`; answers whether it was absent.
+   bool insert(K const& k) {
+      return t_.findOrInsert(k, [&] { return k; }).second;
+   }
+   // Removes `k`; answers whether it was present.
+   bool erase(K const& k) noexcept { return t_.erase(k); }
+   bool contains(K const& k) const noexcept { return t_.findIndex(k) != Table::npos; }
+   void clear() noexcept { t_.clear(); }
+   std::size_t size() const noexcept { return t_.size(); }
+   bool empty() const noexcept { return t_.empty(); }
+   std::uint32_t version() const noexcept { return t_.version(); }
+
+   const_iterator begin() const noexcept { return {&t_, t_.first()}; }
+   const_iterator end() const noexcept { return {&t_, Table::npos}; }
+   Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
+   Cursor<Table> cursor(K const& from) const { return Cursor<Table>(&t_, from); }
+
+   friend bool operator==(ValueSet const& a, ValueSet const& b) { return a.t_ == b.t_; }
+
+ private:
+   Table t_;
+};
+
+// A map from keys to values.
+template <class K, class V, std::uint32_t Constant>
+class ValueMap {
+ public:
+   using Key = K;
+   using Value = V;
+   using Entry = std::pair<K, V>;
+   using Table = TableWithTraits<Entry, MapTraits<K, V>>;
+   using const_iterator = UncheckedIterator<Table, Entry const&>;
+   static constexpr std::uint32_t hashConstant = Constant;
+
+   ValueMap() noexcept : t_(hashSeed32() ^ Constant) {}
+
+   // Inserts or overwrites; answers whether anything changed (an equal value is left alone).
+   bool set(K const& k, V const& v) {
+      auto [e, inserted] = t_.findOrInsert(k, [&] { return Entry(k, v); });
+      if (inserted) return true;
+      if (e->second == v) return false;
+      e->second = v;
+      return true;
+   }
+   V const* find(K const& k) const noexcept {
+      Entry const* e = t_.find(k);
+      return e ? &e->second : nullptr;
+   }
+   bool erase(K const& k) noexcept { return t_.erase(k); }
+   bool contains(K const& k) const noexcept { return t_.findIndex(k) != Table::npos; }
+   void clear() noexcept { t_.clear(); }
+   std::size_t size() const noexcept { return t_.size(); }
+   bool empty() const noexcept { return t_.empty(); }
+   std::uint32_t version() const noexcept { return t_.version(); }
+
+   const_iterator begin() const noexcept { return {&t_, t_.first()}; }
+   const_iterator end() const noexcept { return {&t_, Table::npos}; }
+   Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
+   Cursor<Table> cursor(K const& from) const { return Cursor<Table>(&t_, from); }
+
+   friend bool operator==(ValueMap const& a, ValueMap const& b) { return a.t_ == b.t_; }
+
+ private:
+   Table t_;
+};
+
+}  // namespace Zat
