@@ -148,7 +148,7 @@ TEST(ZatgenFeatures, OrderingAndHashFollowDeclarationOrder) {
 }
 
 TEST(ZatgenFeatures, TypeTableCarriesNamesIdsAndKinds) {
-   auto types = ZatgenTestTypesTypes();
+   auto types = ZatgenTestTypesModule().types;
    ASSERT_EQ(types.size(), 4u);
    EXPECT_EQ(types[1].fullName, "ZatgenTest::Scalars");
    EXPECT_EQ(&Scalars::typeInfo(), &types[1]);

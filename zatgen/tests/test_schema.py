@@ -101,7 +101,7 @@ class SchemaErrors(unittest.TestCase):
             namespace N
             value A
               x  U8  hash 3
-            """, 3, "'hash' applies to collections only")
+            """, 3, "'hash' applies to hash collections only")
 
     def test_literals_flags_and_syntax(self):
         self.assertSchemaError("""\

@@ -10,6 +10,7 @@ def emit_decl(unit, decl, w):
     w.dedent()("};")
     w()
     w(f"Zat::TypeInfo const& {name}TypeInfo() noexcept;")
+    w(f"inline Zat::TypeInfo const& zatTypeInfo({name} const*) {{ return {name}TypeInfo(); }}")
     w("// The enumerator for a number or a name; anything else raises Zat::RangeException.")
     w(f"{name} {name}Instance(unsigned value);")
     w(f"{name} {name}Instance(Zat::String const& enumeratorName);")

@@ -17,6 +17,7 @@ Everything that can be checked here is, so that a mistake is reported against th
 as a C++ error in generated code.
 """
 import re
+import shlex
 from dataclasses import dataclass, field
 
 from .errors import SchemaError
@@ -25,6 +26,19 @@ from .typemap import INTEGERS, KNOWN
 IDENT = r"[A-Za-z_][A-Za-z0-9_]*"
 TYPE_NAME = rf"{IDENT}(?:::{IDENT})*"
 ENTITY_BASES = {"Zat::Entity": 2, "Zat::PtrInterface": 1}
+# Collection kinds and the number of type names after the kind word.
+COLLECTIONS = {"set": 1, "map": 2, "coll": 1, "ordered": 1, "orderedmap": 2}
+
+
+@dataclass
+class LogDecl:
+    cpp_name: str
+    name: str
+    severity: int
+    format: str
+    explanation: str
+    action: str
+    line: int
 
 
 @dataclass
@@ -43,9 +57,19 @@ class Attr:
     fn_static: bool = False
     id: int = 0
 
+    hidden: bool = False
+
     @property
     def is_collection(self):
-        return self.kind in ("set", "map")
+        return self.kind in COLLECTIONS
+
+    @property
+    def is_hash_collection(self):
+        return self.kind in ("set", "map", "coll")
+
+    @property
+    def is_entity_collection(self):
+        return self.kind in ("coll", "ordered")
 
 
 @dataclass
@@ -71,12 +95,28 @@ class TypeDecl:
     def depth(self):
         return 0 if self.kind != "entity" else ENTITY_BASES.get(self.base, 3)
 
+    @property
+    def is_root(self):
+        return self.kind == "entity" and self.base == "Zat::Entity" and not self.ctor_attrs
+
+    @property
+    def key_attr(self):
+        ctor = self.ctor_attrs
+        return ctor[0] if ctor else None
+
+    @property
+    def is_value_collection(self):
+        """A value type that is itself a collection: its only attribute is one."""
+        data = self.data_attrs
+        return self.kind == "value" and len(data) == 1 and data[0].is_collection
+
 
 @dataclass
 class Unit:
     path: str
     namespace: str = ""
     types: list = field(default_factory=list)
+    logs: list = field(default_factory=list)
 
     def find(self, name):
         local = name.split("::")[-1] if name.startswith(self.namespace + "::") else name
@@ -85,9 +125,10 @@ class Unit:
 
 def parse(path, text):
     unit = Unit(path)
+    unit._lines = text.splitlines()
     current = None
-    for number, raw in enumerate(text.splitlines(), start=1):
-        line = raw.split("#", 1)[0].rstrip()
+    for number, raw in enumerate(unit._lines, start=1):
+        line = raw.rstrip() if raw.startswith("log ") else raw.split("#", 1)[0].rstrip()
         if not line.strip():
             continue
         err = lambda msg, n=number: SchemaError(path, n, msg)  # noqa: E731
@@ -117,6 +158,9 @@ def _parse_top(unit, words, number, err):
             raise err("namespace given twice")
         unit.namespace = words[1]
         return None
+    if keyword == "log":
+        _parse_log(unit, number, err)
+        return None
     if keyword in ("value", "enum"):
         if len(words) < 2 or not re.fullmatch(IDENT, words[1]):
             raise err(f"expected: {keyword} NAME")
@@ -126,15 +170,39 @@ def _parse_top(unit, words, number, err):
             raise err(f"unknown option(s) {', '.join(sorted(options - allowed))} for {keyword} {words[1]}")
         decl = TypeDecl(words[1], keyword, number, options=options)
     elif keyword == "entity":
-        if len(words) != 4 or words[2] != ":" or not re.fullmatch(IDENT, words[1]):
-            raise err("expected: entity NAME : BASE")
-        decl = TypeDecl(words[1], "entity", number, base=words[3])
+        if len(words) < 4 or words[2] != ":" or not re.fullmatch(IDENT, words[1]):
+            raise err("expected: entity NAME : BASE [nofactory]")
+        options = set(words[4:])
+        if options - {"nofactory"}:
+            raise err(f"unknown option(s) {', '.join(sorted(options - {'nofactory'}))} for entity {words[1]}")
+        decl = TypeDecl(words[1], "entity", number, base=words[3], options=options)
     else:
         raise err(f"unknown declaration '{keyword}'")
     if not unit.namespace:
         raise err("the 'namespace' line must come first")
     unit.types.append(decl)
     return decl
+
+
+ACTIONS = {"ContactSupport", "CallSupportIfPersists", "NoActionRequired"}
+
+
+def _parse_log(unit, number, err):
+    line = unit._lines[number - 1]
+    try:
+        words = shlex.split(line, comments=False, posix=True)
+    except ValueError as e:
+        raise err(f"log: {e}")
+    if len(words) != 7 or not re.fullmatch(IDENT, words[1]) or not words[3].isdigit():
+        raise err('expected: log CPPNAME "NAME" SEVERITY "FORMAT" "EXPLANATION" ACTION')
+    fmt = words[4]
+    if re.search(r"%[^s%]", fmt) or fmt.count("%s") > 3:
+        raise err("a log format takes at most three %s placeholders and nothing else")
+    action = words[6]
+    quoted = line.rstrip().endswith('"')
+    if not quoted and action not in ACTIONS:
+        raise err(f"unknown recommended action {action}; quote a literal text")
+    unit.logs.append(LogDecl(words[1], words[2], int(words[3]), fmt, words[5], action if not quoted else '"' + action + '"', number))
 
 
 def _parse_enumerator(decl, words, err):
@@ -156,12 +224,12 @@ def _parse_attr(text, words, number, err):
     if len(words) < 2 or not re.fullmatch(IDENT, words[0]):
         raise err("expected: NAME TYPE [flags]")
     name, rest = words[0], words[1:]
-    if rest[0] in ("set", "map"):
+    if rest[0] in COLLECTIONS:
         kind = rest[0]
-        nargs = 2 if kind == "set" else 3
+        nargs = 1 + COLLECTIONS[kind]
         if len(rest) < nargs:
-            raise err(f"expected: NAME {kind} KEY{' VALUE' if kind == 'map' else ''} hash N")
-        attr = Attr(name, kind, number, type=rest[1], value_type=rest[2] if kind == "map" else "")
+            raise err(f"expected: NAME {kind} {' '.join(['TYPE'] * COLLECTIONS[kind])} [flags]")
+        attr = Attr(name, kind, number, type=rest[1], value_type=rest[2] if nargs == 3 else "")
         rest = rest[nargs:]
     else:
         attr = Attr(name, "plain", number, type=rest[0])
@@ -172,13 +240,15 @@ def _parse_attr(text, words, number, err):
             attr.kind = "ctor"
         elif flag == "silent":
             attr.silent = True
+        elif flag == "hidden":
+            attr.hidden = True
         elif flag in ("default", "const", "hash"):
             if not rest:
                 raise err(f"'{flag}' needs a value")
             val = rest.pop(0)
             if flag == "hash":
-                if not attr.is_collection:
-                    raise err("'hash' applies to collections only")
+                if not attr.is_hash_collection:
+                    raise err("'hash' applies to hash collections only")
                 if not re.fullmatch(r"\d+", val) or int(val) > 0xFFFFFFFF:
                     raise err(f"hash constant {val} is not a 32-bit unsigned number")
                 attr.hash_const = int(val)
@@ -230,14 +300,7 @@ def _check_type(unit, decl, declared_before):
             continue
         _check_type_name(unit, attr.type, decl, declared_before, err)
         if attr.is_collection:
-            decl.holds_collection = True
-            if attr.hash_const is None:
-                raise err(f"hash collection {decl.name}::{attr.name} needs its constant ('hash N')")
-            key = unit.find(attr.type)
-            if key is not None and key.holds_collection:
-                raise err(f"key type {attr.type} holds a collection and cannot be hashed")
-            if attr.kind == "map":
-                _check_type_name(unit, attr.value_type, decl, declared_before, err)
+            _check_collection(unit, decl, attr, declared_before, err)
         else:
             nested = unit.find(attr.type)
             if nested is not None and nested.kind == "entity":
@@ -249,6 +312,36 @@ def _check_type(unit, decl, declared_before):
     if decl.kind == "value" and "bare" in decl.options:
         if len(decl.data_attrs) != 1 or decl.holds_collection:
             raise SchemaError(path, decl.line, f"'bare' value {decl.name} must have exactly one plain attribute")
+
+
+def _check_collection(unit, decl, attr, declared_before, err):
+    decl.holds_collection = True
+    if attr.is_hash_collection and attr.hash_const is None:
+        raise err(f"hash collection {decl.name}::{attr.name} needs its constant ('hash N')")
+    if not attr.is_hash_collection and attr.hash_const is not None:
+        raise err(f"'{attr.kind}' collection {decl.name}::{attr.name} is ordered and takes no hash constant")
+    target = unit.find(attr.type)
+    if attr.is_entity_collection:
+        if decl.kind != "entity":
+            raise err(f"value {decl.name} cannot hold entities ({attr.name})")
+        if target is None or target.kind != "entity":
+            raise err(f"'{attr.kind}' collection {attr.name} needs an entity type, not {attr.type}")
+        if target.key_attr is None:
+            raise err(f"entity {attr.type} has no key (a first ctor attribute) to be held in {attr.name}")
+        if target.is_root:
+            raise err(f"root entity {attr.type} cannot be held in a collection")
+        return
+    if target is not None and target.kind == "entity":
+        raise err(f"key type {attr.type} of {attr.name} is an entity; use 'coll' or 'ordered'")
+    if target is not None and target.holds_collection:
+        raise err(f"key type {attr.type} holds a collection and cannot be hashed")
+    if attr.value_type:
+        _check_type_name(unit, attr.value_type, decl, declared_before, err)
+        value = unit.find(attr.value_type)
+        if value is not None and value.kind == "entity":
+            raise err(f"map {attr.name} cannot hold entity values; use 'coll'")
+    if attr.kind == "orderedmap" and decl.kind == "value":
+        raise err(f"value {decl.name} cannot hold the node collection {attr.name}")
 
 
 def _check_type_name(unit, name, decl, declared_before, err, allow_self=False):

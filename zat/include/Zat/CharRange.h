@@ -11,7 +11,7 @@
 namespace Zat {
 
 class CharRange {
-  public:
+ public:
    explicit CharRange(std::string_view text) noexcept : text_(text) {}
 
    std::string_view text() const noexcept { return text_; }
@@ -42,7 +42,7 @@ class CharRange {
    // Raises RangeException with `what` and the current offset.
    [[noreturn]] void fail(std::string_view what) const;
 
-  private:
+ private:
    std::string_view text_;
    std::size_t pos_ = 0;
 };

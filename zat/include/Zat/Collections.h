@@ -10,11 +10,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 #include <string>
 #include <utility>
 
 #include "Zat/Exception.h"
 #include "Zat/HashTable.h"
+#include "Zat/Ptr.h"
 
 namespace Zat {
 
@@ -193,6 +195,62 @@ class ValueMap {
    friend bool operator==(ValueMap const& a, ValueMap const& b) { return a.t_ == b.t_; }
 
  private:
+   Table t_;
+};
+
+}  // namespace Zat
+
+namespace Zat {
+
+template <class E>
+struct EntityTraits {
+   using Key = std::remove_cvref_t<decltype(std::declval<E const&>().zatKey())>;
+   static Key const& key(Ptr<E> const& e) noexcept { return e->zatKey(); }
+   static bool equal(Ptr<E> const& a, Ptr<E> const& b) noexcept { return a == b; }
+};
+
+// A hash collection of owned nested entities, each keyed by its own key attribute (zatKey()).
+template <class E, std::uint32_t Constant>
+class EntityCollection {
+  public:
+   using Key = typename EntityTraits<E>::Key;
+   using Table = TableWithTraits<Ptr<E>, EntityTraits<E>>;
+   using const_iterator = UncheckedIterator<Table, Ptr<E> const&>;
+   static constexpr std::uint32_t hashConstant = Constant;
+
+   EntityCollection() noexcept : t_(hashSeed32() ^ Constant) {}
+   EntityCollection(EntityCollection const&) = delete;
+   EntityCollection& operator=(EntityCollection const&) = delete;
+
+   E* find(Key const& k) const noexcept {
+      Ptr<E> const* e = t_.find(k);
+      return e ? e->get() : nullptr;
+   }
+   // The member of `k`, or make() inserted (it must return a Ptr<E> whose key is `k`).
+   template <class Make>
+   std::pair<E*, bool> findOrInsert(Key const& k, Make&& make) {
+      auto [e, inserted] = t_.findOrInsert(k, std::forward<Make>(make));
+      return {e->get(), inserted};
+   }
+   // Removes and returns the member of `k`, or null.
+   Ptr<E> erase(Key const& k) noexcept {
+      Ptr<E> out;
+      t_.erase(k, &out);
+      return out;
+   }
+   void clear() noexcept { t_.clear(); }
+   std::size_t size() const noexcept { return t_.size(); }
+   bool empty() const noexcept { return t_.empty(); }
+   std::uint32_t version() const noexcept { return t_.version(); }
+
+   const_iterator begin() const noexcept { return {&t_, t_.first()}; }
+   const_iterator end() const noexcept { return {&t_, Table::npos}; }
+   Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
+   Cursor<Table> cursor(Key const& from) const { return Cursor<Table>(&t_, from); }
+
+   friend bool operator==(EntityCollection const& a, EntityCollection const& b) { return a.t_ == b.t_; }
+
+  private:
    Table t_;
 };
 

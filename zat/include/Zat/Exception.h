@@ -11,43 +11,43 @@ namespace Zat {
 
 // Text that does not parse, or a value outside its type's range.
 class RangeException : public std::range_error {
-  public:
+ public:
    explicit RangeException(std::string const& what) : std::range_error(what) {}
 };
 
 // A caller broke a documented precondition.
 class PreconditionException : public std::logic_error {
-  public:
+ public:
    explicit PreconditionException(std::string const& what) : std::logic_error(what) {}
 };
 
 // A member of an entity collection was asked for again with different constructor attributes.
 class ReinstantiationException : public std::logic_error {
-  public:
+ public:
    explicit ReinstantiationException(std::string const& what) : std::logic_error(what) {}
 };
 
 // A generic value was converted to a type it is not.
 class TypeException : public std::logic_error {
-  public:
+ public:
    explicit TypeException(std::string const& what) : std::logic_error(what) {}
 };
 
 // A hash was asked of a type that holds a collection.
 class UnhashableException : public std::logic_error {
-  public:
+ public:
    explicit UnhashableException(std::string const& what) : std::logic_error(what) {}
 };
 
 // A set member was set to false through the generic interface.
 class SetFalseValueException : public std::logic_error {
-  public:
+ public:
    explicit SetFalseValueException(std::string const& what) : std::logic_error(what) {}
 };
 
 // Constructor arguments were given to an entity that is created by name alone.
 class NewEntityArgsException : public std::logic_error {
-  public:
+ public:
    explicit NewEntityArgsException(std::string const& what) : std::logic_error(what) {}
 };
 

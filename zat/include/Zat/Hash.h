@@ -12,7 +12,7 @@
 namespace Zat {
 
 class Hash {
-  public:
+ public:
    explicit constexpr Hash(std::uint32_t seed) noexcept : h_(seed) {}
 
    // Mixes one word of `Bytes` bytes. Only 4-byte words exist: narrower integers are widened first and
@@ -31,7 +31,7 @@ class Hash {
 
    constexpr std::uint32_t result() const noexcept { return finalMix(h_ ^ length_); }
 
-  private:
+ private:
    static constexpr std::uint32_t rotl(std::uint32_t x, int r) noexcept { return (x << r) | (x >> (32 - r)); }
    static constexpr std::uint32_t scramble(std::uint32_t k) noexcept {
       k *= 0xcc9e2d51u;

@@ -11,7 +11,7 @@ namespace Zat {
 
 // A byte string. Any byte, NUL included, may appear; comparisons are bytewise (unsigned).
 class String {
-  public:
+ public:
    static constexpr std::size_t npos = std::string::npos;
 
    String() = default;
@@ -56,7 +56,7 @@ class String {
    friend auto operator<=>(String const& a, String const& b) noexcept { return a.s_ <=> b.s_; }
    friend String operator+(String a, std::string_view b) { return a.append(b); }
 
-  private:
+ private:
    std::string s_;
 };
 
@@ -69,7 +69,7 @@ std::ostream& operator<<(std::ostream& os, String const& s);
 // RangeException and leaves nothing built.
 template <std::size_t MaxLength>
 class BoundedString {
-  public:
+ public:
    static constexpr std::size_t maxLength() noexcept { return MaxLength; }
 
    BoundedString() = default;
@@ -86,7 +86,7 @@ class BoundedString {
    friend bool operator==(BoundedString const& a, BoundedString const& b) noexcept { return a.s_ == b.s_; }
    friend bool operator<(BoundedString const& a, BoundedString const& b) noexcept { return a.s_ < b.s_; }
 
-  private:
+ private:
    void check() const {
       if (s_.size() > MaxLength) throwStringTooLong();
    }
@@ -97,5 +97,7 @@ class BoundedString {
 
 template <>
 struct std::hash<Zat::String> {
-   std::size_t operator()(Zat::String const& s) const noexcept { return std::hash<std::string_view>()(s.view()); }
+   std::size_t operator()(Zat::String const& s) const noexcept {
+      return std::hash<std::string_view>()(s.view());
+   }
 };

@@ -9,7 +9,7 @@ namespace Zat {
 using Seconds = double;
 
 class System {
-  public:
+ public:
    // Seconds since the epoch from the installed clock (the real-time clock unless replaced).
    static Seconds currentTime();
    // Installs `clock`; an empty function restores the real-time clock.

@@ -17,19 +17,29 @@
 
 namespace Zat {
 
-inline void hashAttrInto(Hash& h, std::uint8_t v) { h.hashMix<4>(hashSingleAttr(0, v)); }
-inline void hashAttrInto(Hash& h, std::uint16_t v) { h.hashMix<4>(hashSingleAttr(0, v)); }
-inline void hashAttrInto(Hash& h, std::uint32_t v) { h.hashMix<4>(v); }
+inline void hashAttrInto(Hash& h, std::uint8_t v) {
+   h.hashMix<4>(hashSingleAttr(0, v));
+}
+inline void hashAttrInto(Hash& h, std::uint16_t v) {
+   h.hashMix<4>(hashSingleAttr(0, v));
+}
+inline void hashAttrInto(Hash& h, std::uint32_t v) {
+   h.hashMix<4>(v);
+}
 inline void hashAttrInto(Hash& h, std::uint64_t v) {
    h.hashMix<4>(std::uint32_t(v)).hashMix<4>(std::uint32_t(v >> 32));
 }
-inline void hashAttrInto(Hash& h, bool v) { h.hashMix<4>(v ? 1u : 0u); }
+inline void hashAttrInto(Hash& h, bool v) {
+   h.hashMix<4>(v ? 1u : 0u);
+}
 inline void hashAttrInto(Hash& h, double v) {
    std::uint64_t bits;
    std::memcpy(&bits, &v, sizeof bits);
    hashAttrInto(h, bits);
 }
-inline void hashAttrInto(Hash& h, String const& v) { h.mixNi(v.data(), v.size()); }
+inline void hashAttrInto(Hash& h, String const& v) {
+   h.mixNi(v.data(), v.size());
+}
 
 template <class T>
 void mixAttr(Hash& h, T const& v) {

@@ -1,0 +1,77 @@
+// Entity: a named, counted object that may have a parent entity, and the process-wide singletons that
+// are looked up by their type's full name. Dir: an entity that holds named child entities.
+#pragma once
+
+#include <map>
+#include <span>
+#include <string_view>
+
+#include "Zat/Any.h"
+#include "Zat/Ptr.h"
+#include "Zat/String.h"
+
+namespace Zat {
+
+TypeInfo const& entityTypeInfo() noexcept;
+
+class Entity : public PtrInterface {
+  public:
+   explicit Entity(String name) : name_(std::move(name)) {}
+   ~Entity() override;
+
+   TypeInfo const& fwkType() const noexcept override { return entityTypeInfo(); }
+   virtual String nameString() const { return name_; }
+   String const& name() const noexcept { return name_; }
+
+   // The entity that holds this one, or null. Children do not keep their parent alive: the parent
+   // unlinks them (parentIs(null)) when it lets them go.
+   Entity* parent() const noexcept { return parent_; }
+   void parentIs(Ptr<Entity> const& parent) { handleParent(parent); }
+
+   // Process-wide instances, one per type's full name ("VelL3V2::LocalData").
+   static bool singletonExists(std::string_view fullName) noexcept;
+   static Ptr<Entity> singletonLookup(std::string_view fullName) noexcept;
+   // The instance of `type`, created by name (its full name) when there is none.
+   static Ptr<Entity> singletonIs(TypeInfo const& type, String const& name);
+   // Drops the instance of `fullName`, if any (tests and orderly shutdown).
+   static void singletonDel(std::string_view fullName) noexcept;
+   template <class T>
+   static Ptr<T> singleton() {
+      Ptr<Entity> e = singletonLookup(T::fullName());
+      if (!e) e = singletonIs(T::typeInfo(), String(T::fullName()));
+      return Ptr<T>(static_cast<T*>(e.get()));
+   }
+
+  protected:
+   virtual void handleParent(Ptr<Entity> const& parent) { parent_ = parent.get(); }
+
+  private:
+   String name_;
+   Entity* parent_ = nullptr;
+};
+
+// Creates a root entity by name for a directory or a tool; constructor arguments are refused with
+// NewEntityArgsException and nothing is created.
+Ptr<Entity> newEntityForDir(TypeInfo const& type, String const& name, std::span<Any const> args = {});
+
+// A directory of named child entities.
+class Dir : public Entity {
+  public:
+   enum class EntryState : std::uint8_t { absent, present };
+
+   explicit Dir(String name) : Entity(std::move(name)) {}
+   TypeInfo const& fwkType() const noexcept override;
+
+   // The entity stored under `name`, or null.
+   Ptr<Entity> entityPtr(String const& name) const;
+   EntryState entryState(String const& name) const;
+   // Stores `child` under `name` (replacing any other) and makes this directory its parent.
+   void entryIs(String const& name, Ptr<Entity> const& child);
+   Ptr<Entity> entryDel(String const& name);
+   std::size_t entries() const noexcept { return entries_.size(); }
+
+  private:
+   std::map<String, Ptr<Entity>> entries_;
+};
+
+}  // namespace Zat

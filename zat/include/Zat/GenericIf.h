@@ -1,0 +1,199 @@
+// The generic interface: how tools read and write attributes, walk collections and call operations of a
+// type they know only by name. The type compiler emits, per type, an attribute operation that dispatches
+// on the attribute id to the helpers below; the rules of each kind of attribute live here once.
+#pragma once
+
+#include <memory>
+
+#include "Zat/Any.h"
+#include "Zat/Collections.h"
+#include "Zat/OrderedMap.h"
+
+namespace Zat {
+
+// A cursor over one collection attribute, as a tool sees it.
+class GenericIterator {
+  public:
+   virtual ~GenericIterator() = default;
+   virtual Any key() const = 0;
+   virtual void advance() = 0;
+   virtual bool notAtEnd() const = 0;
+   // The element: true for a set member, the value of a map entry, the entity of an entity collection.
+   virtual Any current() const = 0;
+   virtual void deleteCurrent() = 0;
+};
+
+// Runs the attribute operation of `type` on `obj` (a value or an entity of that type).
+AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key, Any& value);
+
+namespace gen {
+
+inline bool isWholeValueOp(AttrOp op) noexcept {
+   return op == AttrOp::truth || op == AttrOp::isEq || op == AttrOp::less;
+}
+
+// Codes 11 to 13 on a value of type T.
+template <class T>
+AttrOpResult wholeValueOp(T const& self, AttrOp op, Any const& other, Any& value) {
+   switch (op) {
+      case AttrOp::truth: value = Any::of(bool(self)); return attrOpDone;
+      case AttrOp::isEq: value = Any::of(bool(self == other.as<T>())); return attrOpDone;
+      case AttrOp::less:
+         if constexpr (requires { self < self; }) {
+            value = Any::of(bool(self < other.as<T>()));
+            return attrOpDone;
+         } else {
+            return attrOpNotApplicable;
+         }
+      default: return attrOpNotApplicable;
+   }
+}
+
+// Constructor attributes and constants: read only.
+template <class T>
+AttrOpResult readOnly(AttrOp op, T const& v, Any& value) {
+   if (op != AttrOp::read) return attrOpNotApplicable;
+   value = Any::of(v);
+   return attrOpDone;
+}
+
+// A mutable attribute: read, and write through its setter.
+template <class T, class Set>
+AttrOpResult plain(AttrOp op, T const& v, Set&& set, Any& value) {
+   if (op == AttrOp::read) {
+      value = Any::of(v);
+      return attrOpDone;
+   }
+   if (op != AttrOp::write) return attrOpNotApplicable;
+   set(value.as<T>());
+   return attrOpDone;
+}
+
+inline std::uint32_t count32(std::size_t n) noexcept { return std::uint32_t(n); }
+
+// A value set; `insert` and `erase` are the owner's operations so that an entity publishes.
+template <class Coll, class Insert, class Erase>
+AttrOpResult set(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any const& key, Any& value,
+                 std::string_view typeName, std::string_view attrName) {
+   using K = typename Coll::Key;
+   switch (op) {
+      case AttrOp::read: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      case AttrOp::write:
+         if (!value.as<bool>()) throwSetFalseValueException(typeName, attrName);
+         insert(key.as<K>());
+         return attrOpDone;
+      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
+      case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
+      case AttrOp::has: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      default: return attrOpNotApplicable;
+   }
+}
+
+template <class Coll, class Insert, class Erase>
+AttrOpResult map(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any const& key, Any& value) {
+   using K = typename Coll::Key;
+   using V = typename Coll::Value;
+   switch (op) {
+      case AttrOp::read: {
+         V const* v = c.find(key.as<K>());
+         value = v ? Any::of(*v) : Any();
+         return attrOpDone;
+      }
+      case AttrOp::write: insert(key.as<K>(), value.as<V>()); return attrOpDone;
+      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
+      case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
+      case AttrOp::has: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      default: return attrOpNotApplicable;
+   }
+}
+
+// An entity collection: writing creates (find-or-create) the member of the key.
+template <class Coll, class Create, class Erase>
+AttrOpResult entities(AttrOp op, Coll const& c, Create&& create, Erase&& erase, Any const& key, Any& value) {
+   using K = typename Coll::Key;
+   switch (op) {
+      case AttrOp::read: value = Any::entity(Ptr<PtrInterface>(c.find(key.as<K>()))); return attrOpDone;
+      case AttrOp::write: value = Any::entity(Ptr<PtrInterface>(create(key.as<K>()))); return attrOpDone;
+      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
+      case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
+      case AttrOp::has: value = Any::of(bool(c.find(key.as<K>()) != nullptr)); return attrOpDone;
+      default: return attrOpNotApplicable;
+   }
+}
+
+// A function attribute; `call` reads its arguments from `key` and leaves its result in `value`.
+template <class Call>
+AttrOpResult function(AttrOp op, Call&& call, Any const& key, Any& value) {
+   if (op != AttrOp::call) return attrOpNotApplicable;
+   call(key, value);
+   return attrOpDone;
+}
+
+// The i-th of `n` call arguments: `key` itself when there is one, an element of an AnyList otherwise.
+Any const& argument(Any const& key, std::size_t i, std::size_t n);
+
+// Cursor adapters for the three hash collection kinds.
+template <class Coll, class Erase>
+class SetIterator : public GenericIterator {
+  public:
+   SetIterator(Coll const& c, Any const* from, Erase erase)
+       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
+   Any key() const override { return Any::of(c_.key()); }
+   void advance() override { ++c_; }
+   bool notAtEnd() const override { return bool(c_); }
+   Any current() const override { return Any::of(true); }
+   void deleteCurrent() override { erase_(c_.key()); }
+
+  private:
+   decltype(std::declval<Coll const&>().cursor()) c_;
+   Erase erase_;
+};
+
+template <class Coll, class Erase>
+class MapIterator : public GenericIterator {
+  public:
+   MapIterator(Coll const& c, Any const* from, Erase erase)
+       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
+   Any key() const override { return Any::of(c_.key()); }
+   void advance() override { ++c_; }
+   bool notAtEnd() const override { return bool(c_); }
+   Any current() const override {
+      auto const* e = c_.entry();
+      return e ? Any::of(e->second) : Any();
+   }
+   void deleteCurrent() override { erase_(c_.key()); }
+
+  private:
+   decltype(std::declval<Coll const&>().cursor()) c_;
+   Erase erase_;
+};
+
+template <class Coll, class Erase>
+class EntityIterator : public GenericIterator {
+  public:
+   EntityIterator(Coll const& c, Any const* from, Erase erase)
+       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
+   Any key() const override { return Any::of(c_.key()); }
+   void advance() override { ++c_; }
+   bool notAtEnd() const override { return bool(c_); }
+   Any current() const override {
+      auto const* e = c_.entry();
+      return e ? Any::entity(Ptr<PtrInterface>(e->get())) : Any();
+   }
+   void deleteCurrent() override { erase_(c_.key()); }
+
+  private:
+   decltype(std::declval<Coll const&>().cursor()) c_;
+   Erase erase_;
+};
+
+template <template <class, class> class It, class Coll, class Erase>
+std::unique_ptr<GenericIterator> iterator(Coll const& c, Any const* from, Erase erase) {
+   return std::make_unique<It<Coll, Erase>>(c, from, std::move(erase));
+}
+
+}  // namespace gen
+}  // namespace Zat

@@ -1,0 +1,25 @@
+#include "Zat/GenericIf.h"
+
+namespace Zat {
+
+void throwDupKey(std::string_view where) {
+   throwPreconditionException(std::string(where) + ": assertDupKey: key already present");
+}
+
+AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key, Any& value) {
+   if (!type.methods) return attrOpNotApplicable;
+   return type.methods->attrOp(obj, attrId, op, key, value);
+}
+
+namespace gen {
+Any const& argument(Any const& key, std::size_t i, std::size_t n) {
+   if (n == 1) return key;
+   AnyList const& list = key.as<AnyList>();
+   if (list.size() != n) {
+      throwPreconditionException("expected " + std::to_string(n) + " arguments, got " + std::to_string(list.size()));
+   }
+   return list[i];
+}
+}  // namespace gen
+
+}  // namespace Zat

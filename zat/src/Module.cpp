@@ -1,0 +1,47 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Zat/Exception.h"
+#include "Zat/TypeInfo.h"
+
+namespace Zat {
+
+namespace {
+std::vector<ModuleInfo const*>& modules() {
+   static std::vector<ModuleInfo const*> all;
+   return all;
+}
+}  // namespace
+
+void zatModuleIs(ModuleInfo const& module) {
+   if (zatModule(module.name)) {
+      throwPreconditionException("zatModuleIs: module " + std::string(module.name) + " is already registered");
+   }
+   modules().push_back(&module);
+}
+
+void zatModuleDel(ModuleInfo const& module) noexcept {
+   auto& all = modules();
+   all.erase(std::remove(all.begin(), all.end(), &module), all.end());
+}
+
+ModuleInfo const* zatModule(std::string_view name) noexcept {
+   for (ModuleInfo const* m : modules()) {
+      if (m->name == name) return m;
+   }
+   return nullptr;
+}
+
+TypeInfo const* zatType(std::string_view fullName) noexcept {
+   for (ModuleInfo const* m : modules()) {
+      for (TypeInfo const& t : m->types) {
+         if (t.fullName == fullName) return &t;
+      }
+   }
+   return nullptr;
+}
+
+std::span<ModuleInfo const* const> zatModules() noexcept { return modules(); }
+
+}  // namespace Zat

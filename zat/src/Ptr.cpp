@@ -1,7 +1,0 @@
-#include "Zat/Ptr.h"
-
-namespace Zat {
-
-bool threadSafePointers_ = false;
-
-}  // namespace Zat
