@@ -149,7 +149,7 @@ TEST(ZatgenFeatures, OrderingAndHashFollowDeclarationOrder) {
 
 TEST(ZatgenFeatures, TypeTableCarriesNamesIdsAndKinds) {
    auto types = ZatgenTestTypesModule().types;
-   ASSERT_EQ(types.size(), 4u);
+   ASSERT_EQ(types.size(), 8u);
    EXPECT_EQ(types[1].fullName, "ZatgenTest::Scalars");
    EXPECT_EQ(&Scalars::typeInfo(), &types[1]);
    auto const* limit = Scalars::typeInfo().attr("limit");

@@ -8,3 +8,9 @@ Zat::String Outer::describe(Zat::String const& prefix, std::uint32_t n) const {
 }
 
 }  // namespace ZatgenTest
+
+namespace ZatgenTest {
+
+std::uint32_t Root::total(std::uint32_t extra) const { return count_ + std::uint32_t(scoreSize()) + extra; }
+
+}  // namespace ZatgenTest

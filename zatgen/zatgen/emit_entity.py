@@ -43,7 +43,7 @@ def emit_class(unit, decl, w):
     w()
     key = decl.key_attr
     if key is not None:
-        w(f"{param_type(unit, key.type)} zatKey() const noexcept {{ return {key.name}_; }}")
+        w(f"{cpp_type(unit, key.type)} const& zatKey() const noexcept {{ return {key.name}_; }}")
     declare_scalar_members(unit, decl, w, setter_decl_only=True)
     for a in decl.attrs:
         if a.is_collection:

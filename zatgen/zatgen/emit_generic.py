@@ -53,6 +53,7 @@ def emit(unit, decl, w):
     w(f"Zat::AttrOpResult {T}AttrOp(void* obj, std::uint16_t attrId, Zat::AttrOp op, Zat::Any const& key, "
       "Zat::Any& value) {").indent()
     w(f"auto& self = *static_cast<{T}*>(obj);")
+    w("(void)key;")
     if decl.kind == "value":
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::gen::wholeValueOp(self, op, key, value);")
     else:
@@ -96,10 +97,11 @@ def _attr_case(unit, decl, a):
                 f"[&]({k} const& k) {{ self.{n}Del(k); }}, key, value)")
     if a.kind == "coll":
         target = unit.find(a.type)
-        if len(target.ctor_attrs) != 1:
-            create = f"[&]({k} const&) -> {a.type}* {{ Zat::throwPreconditionException(\"{a.type} needs more than its key\"); }}"
-        else:
-            create = f"[&]({k} const& k) {{ return self.{n}Is(k).get(); }}"
+        # The key comes as the key; any further constructor attributes come in the value, in order.
+        rest = target.ctor_attrs[1:]
+        more = "".join(f", Zat::gen::argument(value, {i}, {len(rest)}).as<{cpp_type(unit, c.type)}>()"
+                       for i, c in enumerate(rest))
+        create = f"[&]({k} const& k) {{ return self.{n}Is(k{more}).get(); }}"
         return (f"Zat::gen::entities(op, {coll}, {create}, "
                 f"[&]({k} const& k) {{ self.{n}Del(k); }}, key, value)")
     return "Zat::attrOpNotApplicable"  # ordered collections are walked through their iterators

@@ -45,6 +45,7 @@ class Ptr {
    T& operator*() const noexcept { return *p_; }
    explicit operator bool() const noexcept { return p_ != nullptr; }
    void swap(Ptr& o) noexcept { std::swap(p_, o.p_); }
+   void reset() noexcept { unref(); }
 
    friend bool operator==(Ptr const& a, Ptr const& b) noexcept { return a.p_ == b.p_; }
    friend bool operator==(Ptr const& a, std::nullptr_t) noexcept { return a.p_ == nullptr; }

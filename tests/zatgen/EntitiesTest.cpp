@@ -1,0 +1,203 @@
+// Entities and their collections: notification counts, find-or-create, re-instantiation, parent links,
+// deletion while walking and destruction.
+#include <gtest/gtest.h>
+
+#include "Recorder.h"
+#include "Zat/GenericIf.h"
+#include "ZatgenTest/ZatgenTestTypes.h"
+
+using namespace ZatgenTest;
+using Strings = std::vector<std::string>;
+
+TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
+   auto root = rootFactory("r");
+   EXPECT_EQ(root->name(), Zat::String("r"));
+   EXPECT_TRUE(root->hasNotificationActive());
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   root->countIs(5);
+   root->countIs(5);
+   root->quietIs(9);  // silent: changes, publishes nothing
+   EXPECT_EQ(root->quiet(), 9u);
+   root->countIs(6);
+   EXPECT_EQ(rec.take(), (Strings{"258", "258"}));
+   EXPECT_EQ(Root::limit(), 65535);
+   EXPECT_EQ(root->iteratorLegacyNotifiee().size(), 1u);
+   root->removeLegacyNotifiee(&rec);
+   root->countIs(7);
+   EXPECT_TRUE(rec.seen.empty());
+}
+
+TEST(ZatgenEntities, SetsAndMapsPublishPerChangedKey) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   root->tagIs("a");
+   root->tagIs("a");
+   EXPECT_TRUE(root->tagDel("a"));
+   EXPECT_FALSE(root->tagDel("a"));
+   root->hushIs(1);  // silent collection
+   root->scoreIs("x", 1);
+   root->scoreIs("x", 1);
+   root->scoreIs("x", 2);
+   EXPECT_EQ(root->score("x"), 2u);
+   EXPECT_EQ(root->score("missing"), 0u);
+   EXPECT_TRUE(root->scoreDel("x"));
+   EXPECT_EQ(rec.take(), (Strings{"261:'a'", "261:'a'", "262:'x'", "262:'x'", "262:'x'"}));
+   // Delete-all, watched: one notification per key.
+   for (auto t : {"p", "q", "s"}) root->tagIs(t);
+   rec.take();
+   root->tagDelAll();
+   EXPECT_EQ(rec.seen.size(), 3u);
+   EXPECT_EQ(root->tagSize(), 0u);
+   // Unwatched: dropped at once, nothing sent.
+   root->removeLegacyNotifiee(&rec);
+   for (auto t : {"p", "q", "s"}) root->tagIs(t);
+   rec.take();
+   root->tagDelAll();
+   EXPECT_TRUE(rec.seen.empty());
+   EXPECT_EQ(root->tagSize(), 0u);
+}
+
+TEST(ZatgenEntities, EntityCollectionFindOrCreateAndReinstantiation) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   Zat::Ptr<Member> a = root->memberIs("a", 1);
+   EXPECT_TRUE(a->hasNotificationActive());
+   EXPECT_EQ(root->memberIs("a", 1), a);  // the same object, and no notification
+   EXPECT_EQ(rec.take(), (Strings{"263:'a'"}));
+   try {
+      root->memberIs("a", 2);
+      FAIL() << "re-instantiation accepted";
+   } catch (Zat::ReinstantiationException const& e) {
+      EXPECT_EQ(std::string(e.what()), "ZatgenTest::Member: attribute weight is 1, cannot re-instantiate with 2");
+   }
+   EXPECT_EQ(root->memberSize(), 1u);
+   EXPECT_EQ(root->member("a"), a);
+   EXPECT_EQ(a->weight(), 1u);
+   EXPECT_TRUE(rec.seen.empty());
+   // A removed member lives on while a caller holds it.
+   EXPECT_EQ(a->references(), 2u);
+   EXPECT_EQ(root->memberDel("a"), a);
+   EXPECT_EQ(root->memberDel("a"), nullptr);
+   EXPECT_EQ(a->references(), 1u);
+   EXPECT_EQ(rec.take(), (Strings{"263:'a'"}));
+   a->noteIs("still here");
+   EXPECT_EQ(a->note(), Zat::String("still here"));
+   // Delete-all notifies each member in turn.
+   root->memberIs("x", 1);
+   root->memberIs("y", 2);
+   rec.take();
+   root->memberDelAll();
+   EXPECT_EQ(rec.seen.size(), 2u);
+   EXPECT_EQ(root->memberSize(), 0u);
+}
+
+TEST(ZatgenEntities, OrderedChildrenKeepKeyOrderAndParentLinks) {
+   auto root = Root::RootIs("r");
+   Zat::Ptr<Child> three = root->childIs(3);
+   root->childIs(1);
+   root->childIs(2);
+   std::vector<std::uint32_t> order;
+   for (auto c = root->childIter(); c; ++c) order.push_back(c.key());
+   EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 2, 3}));
+   EXPECT_EQ(three->parent(), root.get());
+   EXPECT_EQ(root->childIs(3), three);
+   // Deleting during the walk: the cursor keeps the deleted node alive and resumes after its key.
+   order.clear();
+   for (auto c = root->childIter(); c; ++c) {
+      order.push_back(c.key());
+      if (c.key() == 2) root->childDel(2);
+   }
+   EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 2, 3}));
+   EXPECT_EQ(root->childSize(), 2u);
+   Zat::Ptr<Child> one = root->child(1);
+   root.reset();  // the owner dies: children it held are unlinked, and the caller's survive
+   EXPECT_EQ(three->parent(), nullptr);
+   EXPECT_EQ(one->parent(), nullptr);
+   EXPECT_EQ(three->references(), 1u);
+}
+
+TEST(ZatgenEntities, OrderedValueMapReturnsTheRemovedValue) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   root->historyIs(2, "b");
+   root->historyIs(1, "a");
+   root->historyIs(1, "a");
+   root->historyIs(1, "z");
+   EXPECT_EQ(root->history(1), Zat::String("z"));
+   EXPECT_EQ(root->historyDel(1), Zat::String("z"));
+   EXPECT_EQ(root->historyDel(1), Zat::String(""));
+   EXPECT_EQ(rec.take(), (Strings{"265:2", "265:1", "265:1", "265:1"}));
+}
+
+TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   Zat::TypeInfo const& t = Root::typeInfo();
+   auto op = [&](std::uint16_t id, Zat::AttrOp code, Zat::Any const& key, Zat::Any& value) {
+      return Zat::attrOp(t, root.get(), id, code, key, value);
+   };
+   Zat::Any v = Zat::Any::of(std::uint32_t(41));
+   EXPECT_EQ(op(258, Zat::AttrOp::write, {}, v), Zat::attrOpDone);  // through the setter: published
+   EXPECT_EQ(root->count(), 41u);
+   EXPECT_EQ(rec.take(), (Strings{"258"}));
+   EXPECT_EQ(op(260, Zat::AttrOp::write, {}, v), Zat::attrOpNotApplicable);  // a constant
+   EXPECT_EQ(op(260, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint16_t>(), 65535);
+   // Sets: true inserts, false is refused, delete, count, presence.
+   Zat::Any key = Zat::Any::of(Zat::String("k"));
+   Zat::Any yes = Zat::Any::of(true), no = Zat::Any::of(false);
+   EXPECT_EQ(op(261, Zat::AttrOp::write, key, yes), Zat::attrOpDone);
+   EXPECT_THROW(op(261, Zat::AttrOp::write, key, no), Zat::SetFalseValueException);
+   EXPECT_EQ(op(261, Zat::AttrOp::count, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
+   EXPECT_EQ(op(261, Zat::AttrOp::del, key, v), Zat::attrOpDone);
+   EXPECT_EQ(op(261, Zat::AttrOp::has, key, v), Zat::attrOpDone);
+   EXPECT_FALSE(v.as<bool>());
+   EXPECT_EQ(rec.take(), (Strings{"261:'k'", "261:'k'"}));
+   // Entity collection: writing creates the member of the key; reading gives the entity.
+   // Entity collection: writing creates the member of the key, with its other constructor attributes
+   // taken from the value; reading gives the entity.
+   Zat::Any m = Zat::Any::of(std::uint32_t(7));
+   EXPECT_EQ(op(263, Zat::AttrOp::write, key, m), Zat::attrOpDone);
+   ASSERT_EQ(root->memberSize(), 1u);
+   EXPECT_EQ(root->member("k")->weight(), 7u);
+   EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
+   EXPECT_EQ(op(263, Zat::AttrOp::read, key, m), Zat::attrOpDone);
+   EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
+   EXPECT_THROW(m.asEntity<Root>(), Zat::TypeException);
+   EXPECT_THROW(m.as<std::uint32_t>(), Zat::TypeException);
+   Zat::Any wrongWeight = Zat::Any::of(std::uint32_t(8));
+   EXPECT_THROW(op(263, Zat::AttrOp::write, key, wrongWeight), Zat::ReinstantiationException);
+   EXPECT_EQ(op(263, Zat::AttrOp::read, Zat::Any::of(Zat::String("nobody")), m), Zat::attrOpDone);
+   EXPECT_TRUE(m.empty());
+   rec.take();
+   // A wrong key type is a type error, not a crash.
+   EXPECT_THROW(op(261, Zat::AttrOp::write, Zat::Any::of(std::uint32_t(1)), yes), Zat::TypeException);
+   // Hidden attributes, unknown ids and whole-entity codes.
+   EXPECT_EQ(op(267, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(op(999, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(op(258, Zat::AttrOp::truth, {}, v), Zat::attrOpNotApplicable);
+   // Function attribute.
+   root->scoreIs("s", 1);
+   EXPECT_EQ(op(268, Zat::AttrOp::call, Zat::Any::of(std::uint32_t(100)), v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 41u + 1u + 100u);
+   EXPECT_EQ(op(268, Zat::AttrOp::read, {}, v), Zat::attrOpNotApplicable);
+   // Iteration through the generic cursor, deleting as it goes.
+   for (auto s : {"a", "b", "c"}) root->tagIs(s);
+   auto it = t.methods->iterator(root.get(), 261, nullptr);
+   ASSERT_NE(it, nullptr);
+   int n = 0;
+   for (; it->notAtEnd(); it->advance()) {
+      EXPECT_TRUE(it->current().as<bool>());
+      it->deleteCurrent();
+      ++n;
+   }
+   EXPECT_EQ(n, 3);
+   EXPECT_EQ(root->tagSize(), 0u);
+   EXPECT_EQ(t.methods->iterator(root.get(), 258, nullptr), nullptr);
+}
