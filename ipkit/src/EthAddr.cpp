@@ -1,0 +1,117 @@
+#include "Ipkit/EthAddr.h"
+
+#include <ostream>
+#include <string>
+
+#include "Zat/Exception.h"
+#include "Zat/Strep.h"
+
+namespace Ipkit {
+
+namespace {
+
+int hexDigit(char c) noexcept {
+   if (c >= '0' && c <= '9') return c - '0';
+   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+   return -1;
+}
+
+// Reads the twelve hex digits of `text`, skipping `sep` wherever `isSep(i)` says one must stand, and
+// nowhere else.
+template <class IsSep>
+bool readDigits(std::string_view text, char sep, IsSep isSep, EthAddr::Bytes& out) noexcept {
+   EthAddr::Bytes b{};
+   unsigned nibble = 0;
+   for (std::size_t i = 0; i < text.size(); ++i) {
+      if (isSep(i)) {
+         if (text[i] != sep) return false;
+         continue;
+      }
+      int const d = hexDigit(text[i]);
+      if (d < 0) return false;
+      b[nibble / 2] = std::uint8_t(b[nibble / 2] << 4 | d);
+      ++nibble;
+   }
+   out = b;
+   return true;
+}
+
+std::string quoted(std::string_view text) {
+   return std::string(Zat::valueToStrep(text).view());
+}
+
+}  // namespace
+
+bool EthAddr::parse(std::string_view text, EthAddr* out) noexcept {
+   Bytes b;
+   bool ok = false;
+   if (text.size() == 17) {
+      // 00:1c:73:0a:0b:0c
+      ok = readDigits(
+          text, ':', [](std::size_t i) { return i % 3 == 2; }, b);
+   } else if (text.size() == 14) {
+      // 001c.730a.0b0c
+      ok = readDigits(
+          text, '.', [](std::size_t i) { return i % 5 == 4; }, b);
+   }
+   if (ok) out->bytes_ = b;
+   return ok;
+}
+
+EthAddr::EthAddr(std::string_view text) {
+   if (!parse(text, this)) Zat::throwRangeException("invalid Ethernet address " + quoted(text));
+}
+
+Zat::String EthAddr::stringValue() const {
+   static char const hex[] = "0123456789abcdef";
+   std::string s;
+   s.reserve(17);
+   for (std::size_t i = 0; i < bytes_.size(); ++i) {
+      if (i) s.push_back(':');
+      s.push_back(hex[bytes_[i] >> 4]);
+      s.push_back(hex[bytes_[i] & 15]);
+   }
+   return Zat::String(std::move(s));
+}
+
+Zat::String valueToStrep(EthAddr const& a) {
+   return Zat::valueToStrep(a.stringValue());
+}
+
+void sequenceToValue(Zat::CharRange& r, EthAddr* a) {
+   // Parse on a copy so that a bad address leaves the range at the literal, where the error points.
+   Zat::CharRange probe = r;
+   Zat::String const text = probe.parseQuoted();
+   EthAddr v;
+   if (!EthAddr::parse(text.view(), &v)) r.fail("invalid Ethernet address " + quoted(text.view()));
+   r = probe;
+   *a = v;
+}
+
+std::ostream& operator<<(std::ostream& os, EthAddr const& a) {
+   return os << a.stringValue();
+}
+
+SystemId::SystemId(std::string_view text) {
+   if (!EthAddr::parse(text, &addr_)) Zat::throwRangeException("invalid system id " + quoted(text));
+}
+
+Zat::String valueToStrep(SystemId const& s) {
+   return Zat::valueToStrep(s.stringValue());
+}
+
+void sequenceToValue(Zat::CharRange& r, SystemId* s) {
+   Zat::CharRange probe = r;
+   Zat::String const text = probe.parseQuoted();
+   EthAddr v;
+   if (!EthAddr::parse(text.view(), &v)) r.fail("invalid system id " + quoted(text.view()));
+   r = probe;
+   *s = SystemId(v);
+}
+
+std::ostream& operator<<(std::ostream& os, SystemId const& s) {
+   return os << s.stringValue();
+}
+
+}  // namespace Ipkit
