@@ -4,9 +4,10 @@ import os
 
 from . import emit_entity, emit_enum, emit_generic, emit_value
 from .cpp import Writer
+from .schema import LogDecl, StringDecl, TraceDecl
 from .typemap import KNOWN
 
-ATTR_KINDS = {"plain": "plain", "ctor": "constructor", "const": "constant", "fn": "function"}
+ATTR_KINDS = {"plain": "plain", "ctor": "constructor", "const": "constant", "fn": "function", "owned": "plain"}
 TYPE_KINDS = {"value": "value", "enum": "enumeration"}
 
 
@@ -44,31 +45,45 @@ def header(unit, schema_rel):
     w('#include "Ipkit/TypeInfos.h"')
     if unit.logs:
         w('#include "Zat/Log.h"')
-    for h in _headers(unit):
+    if any(isinstance(g, TraceDecl) for g in unit.globals):
+        w('#include "Zat/TwinTrace.h"')
+    for h in _headers(unit) + unit.includes:
         w(f'#include "{h}"')
     w()
     w(f"namespace {unit.namespace} {{")
     w()
-    # Entities are declared first so that any type may name them.
+    # Entities and hand-written types are declared first so that any type may name them.
     for decl in unit.types:
         if decl.kind == "entity":
             w(f"class {decl.name};")
-    if any(d.kind == "entity" for d in unit.types):
+    for name in unit.externs:
+        w(f"class {name};")
+    if unit.externs or any(d.kind == "entity" for d in unit.types):
         w()
     for decl in unit.types:
         if decl.kind == "enum":
             emit_enum.emit_decl(unit, decl, w)
         else:
             _emitter(decl).emit_class(unit, decl, w)
-    if unit.logs:
-        w("// Event-log handles of this unit, built when the library is loaded.")
-        for log in unit.logs:
-            w(f"extern Zat::LogHandle const {log.cpp_name};")
+    if unit.globals:
+        w("// Global objects of this unit, built in this order when the library is loaded.")
+        for g in unit.globals:
+            if isinstance(g, LogDecl):
+                w(f"extern Zat::LogHandle const {g.cpp_name};")
+            elif isinstance(g, TraceDecl):
+                w(f"extern Zat::TraceHandle {g.cpp_name};")
+            else:
+                w(f"extern Zat::String const {g.cpp_name};")
         w()
     w("// This unit's module record: its name and type table, registered when the library is loaded.")
     w(f"Zat::ModuleInfo const& {unit_name(unit)}Module() noexcept;")
     w()
     w(f"}}  // namespace {unit.namespace}")
+    if unit.externs:
+        w()
+        w("// Hand-written types of this unit, which build on the generated ones above.")
+        for header in unit.externs.values():
+            w(f'#include "{header}"')
     return w.text()
 
 
@@ -114,7 +129,7 @@ def _type_table(unit, w):
             w(f"constexpr std::string_view k{decl.name}Enumerators[] = {{{names}}};")
         elif decl.attrs:
             w(f"constexpr Zat::AttrInfo k{decl.name}Attrs[] = {{").indent()
-            for a in decl.attrs:
+            for a in decl.reflected_attrs:
                 type_name = a.fn_ret if a.kind == "fn" else a.type
                 kind = "collection" if a.is_collection else ATTR_KINDS[a.kind]
                 w(f'{{{a.id}, "{a.name}", "{type_name}", Zat::AttrKind::{kind}}},')
@@ -148,13 +163,18 @@ def _module(unit, w):
     w("return module;")
     w.dedent()("}")
     w()
-    for log in unit.logs:
-        action = log.action if log.action.startswith('"') else f"Zat::{log.action}"
-        w(f'Zat::LogHandle const {log.cpp_name}("{log.name}", {log.severity}, "{_c(log.format)}",').indent()
-        w(f'"{_c(log.explanation)}",')
-        w(f"{action}, 0, 1.0, 0, 0);")
-        w.dedent()
-    if unit.logs:
+    for g in unit.globals:
+        if isinstance(g, LogDecl):
+            action = g.action if g.action.startswith('"') else f"Zat::{g.action}"
+            w(f'Zat::LogHandle const {g.cpp_name}("{g.name}", {g.severity}, "{_c(g.format)}",').indent()
+            w(f'"{_c(g.explanation)}",')
+            w(f"{action}, 0, 1.0, 0, 0);")
+            w.dedent()
+        elif isinstance(g, TraceDecl):
+            w(f'Zat::TraceHandle {g.cpp_name}("{g.name}", false);')
+        else:
+            w(f'Zat::String const {g.cpp_name}("{_c(g.value)}");')
+    if unit.globals:
         w()
     w("namespace {")
     w("// Registers the module once the globals above are built; unregisters it when the library unloads.")

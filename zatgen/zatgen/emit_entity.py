@@ -48,6 +48,8 @@ def emit_class(unit, decl, w):
     for a in decl.attrs:
         if a.is_collection:
             members.declare(unit, decl, a, w)
+        elif a.kind == "owned":
+            members.declare_owned(unit, a, w)
     fns = [a for a in decl.attrs if a.kind == "fn"]
     if fns:
         w()
@@ -58,11 +60,20 @@ def emit_class(unit, decl, w):
     w("  protected:").indent()
     w(f"explicit {T}({params});")
     w.dedent()
+    hooks = [a for a in decl.attrs if a.hook]
+    owned = [a for a in decl.attrs if a.kind == "owned"]
     stored = stored_attrs(decl)
     if stored:
         w()
         w("  private:").indent()
+        for a in hooks:
+            members.declare_hook(unit, a, w)
+        for a in [a for a in decl.attrs if a.kind == "cpp"]:
+            w(f"{a.type} {a.name}_;")
         for a in [a for a in stored if not a.is_collection] + [a for a in stored if a.is_collection]:
+            if a.kind == "owned":
+                w(f"Zat::Ptr<{a.type}> {a.name}_;")
+                continue
             t = members.coll_cpp(unit, decl, a) if a.is_collection else cpp_type(unit, a.type)
             init = "" if a.is_collection else cpp_literal(a)
             w(f"{t} {a.name}_{init};")
@@ -115,3 +126,5 @@ def emit_members(unit, decl, index, w):
     for a in decl.attrs:
         if a.is_collection:
             members.define(unit, decl, a, w)
+        elif a.kind == "owned":
+            members.define_owned(unit, decl, a, w)

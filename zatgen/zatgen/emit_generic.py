@@ -59,7 +59,7 @@ def emit(unit, decl, w):
     else:
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::attrOpNotApplicable;")
     w("switch (attrId) {").indent()
-    for a in decl.attrs:
+    for a in decl.reflected_attrs:
         if a.hidden:
             continue
         w(f"case {a.id}:  // {a.name}").indent()
@@ -78,6 +78,8 @@ def emit(unit, decl, w):
 
 def _attr_case(unit, decl, a):
     n = a.name
+    if a.readonly and a.is_collection:
+        return f"Zat::gen::readOnlyCollection(op, self.{n}Collection(), key, value)"
     if a.kind in ("ctor", "const"):
         return f"Zat::gen::readOnly(op, self.{n}(), value)"
     if a.kind == "plain":
@@ -86,6 +88,13 @@ def _attr_case(unit, decl, a):
         return f"Zat::gen::plain(op, self.{n}(), [&]({t} const& {arg}) {{ self.{n}Is({arg}); }}, value)"
     if a.kind == "fn":
         return f"Zat::gen::function(op, {_call(unit, decl, a)}, key, value)"
+    if a.kind == "owned":
+        target = unit.find(a.type)
+        ctor = target.ctor_attrs
+        args = ", ".join(f"Zat::gen::argument(value, {i}, {len(ctor)}).as<{cpp_type(unit, c.type)}>()"
+                         for i, c in enumerate(ctor))
+        return (f"Zat::gen::owned(op, self.{n}().get(), [&] {{ return self.{n}Is({args}).get(); }}, "
+                f"[&] {{ self.{n}Del(); }}, value)")
     k = cpp_type(unit, key_type(unit, a))
     coll = f"self.{n}Collection()"
     if a.kind == "set":
@@ -104,7 +113,9 @@ def _attr_case(unit, decl, a):
         create = f"[&]({k} const& k) {{ return self.{n}Is(k{more}).get(); }}"
         return (f"Zat::gen::entities(op, {coll}, {create}, "
                 f"[&]({k} const& k) {{ self.{n}Del(k); }}, key, value)")
-    return "Zat::attrOpNotApplicable"  # ordered collections are walked through their iterators
+    if a.kind == "orderedmap":
+        return f"Zat::gen::readOnlyCollection(op, self.{n}Collection(), key, value)"
+    return "Zat::attrOpNotApplicable"  # ordered entity maps are walked through their iterators
 
 
 def _iterator(unit, decl, w):
@@ -114,7 +125,7 @@ def _iterator(unit, decl, w):
     w(f"auto& self = *static_cast<{T}*>(obj);")
     w("switch (attrId) {").indent()
     kinds = {"set": "SetIterator", "map": "MapIterator", "coll": "EntityIterator"}
-    for a in decl.attrs:
+    for a in decl.reflected_attrs:
         if a.hidden or a.kind not in kinds:
             continue
         k = cpp_type(unit, key_type(unit, a))

@@ -21,10 +21,12 @@ def stored_attrs(decl):
     return [a for a in decl.data_attrs if a.kind != "const"]
 
 
+def scalar_attrs(decl):
+    return [a for a in decl.data_attrs if not a.is_collection and a.kind != "owned"]
+
+
 def declare_scalar_members(unit, decl, w, setter_decl_only=False):
-    for a in decl.data_attrs:
-        if a.is_collection:
-            continue
+    for a in scalar_attrs(decl):
         t = cpp_type(unit, a.type)
         ret = param_type(unit, a.type)
         if a.kind == "const":

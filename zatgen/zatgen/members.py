@@ -69,6 +69,7 @@ def declare(unit, decl, a, w):
         w(f"Zat::Ptr<{a.type}> {n}({kp} key) const {{ return Zat::Ptr<{a.type}>({n}_.find(key)); }}")
     w(f"void {n}DelAll();")
     w(f"std::size_t {n}Size() const noexcept {{ return {n}_.size(); }}")
+
     w(f"{coll_cpp(unit, decl, a)} const& {n}Collection() const noexcept {{ return {n}_; }}")
     w(f"auto {n}Iter() const {{ return {n}_.cursor(); }}")
 
@@ -79,29 +80,30 @@ def define(unit, decl, a, w):
     kp = param_type(unit, key_type(unit, a))
     pub = publishes(decl, a)
 
-    def publish(key="key"):
-        return f"publishChange({a.id}, {key});" if pub else ""
+    def publish(key="key", present="true"):
+        hook = f"{n}OnChange({key}, {present});" if a.hook else ""
+        return (f"publishChange({a.id}, {key});" if pub else "") + (" " + hook if hook and pub else hook)
 
     if a.kind == "set":
         w(f"void {T}::{n}Is({kp} key) {{").indent()
-        w(f"if ({n}_.insert(key)) {{ {publish()} }}" if pub else f"{n}_.insert(key);")
+        w(f"if ({n}_.insert(key)) {{ {publish()} }}" if publish() else f"{n}_.insert(key);")
         w.dedent()("}")
         w(f"bool {T}::{n}Del({kp} key) {{").indent()
         w(f"if (!{n}_.erase(key)) return false;")
-        if pub:
-            w(publish())
+        if publish():
+            w(publish(present="false"))
         w("return true;")
         w.dedent()("}")
     elif a.kind == "map":
         vp = param_type(unit, a.value_type)
         v = cpp_type(unit, a.value_type)
         w(f"void {T}::{n}Is({kp} key, {vp} value) {{").indent()
-        w(f"if ({n}_.set(key, value)) {{ {publish()} }}" if pub else f"{n}_.set(key, value);")
+        w(f"if ({n}_.set(key, value)) {{ {publish()} }}" if publish() else f"{n}_.set(key, value);")
         w.dedent()("}")
         w(f"bool {T}::{n}Del({kp} key) {{").indent()
         w(f"if (!{n}_.erase(key)) return false;")
-        if pub:
-            w(publish())
+        if publish():
+            w(publish(present="false"))
         w("return true;")
         w.dedent()("}")
         w(f"{v} {T}::{n}({kp} key) const {{").indent()
@@ -119,14 +121,14 @@ def define(unit, decl, a, w):
         w.dedent()("} else {").indent()
         w(f"{n}_.memberNewChild(Zat::Ptr<{node}>(new {node}(key, value)));")
         w.dedent()("}")
-        if pub:
+        if publish():
             w(publish())
         w.dedent()("}")
         w(f"{v} {T}::{n}Del({kp} key) {{").indent()
         w(f"auto node = {n}_.memberDel(key);")
         w(f"if (!node) return {v}{{}};")
-        if pub:
-            w(publish())
+        if publish():
+            w(publish(present="false"))
         w("return node->value();")
         w.dedent()("}")
         w(f"{v} {T}::{n}({kp} key) const {{").indent()
@@ -137,8 +139,10 @@ def define(unit, decl, a, w):
         _define_entity_collection(unit, decl, a, w, kp, publish)
     # Delete-all: one notification per member when watched; dropped at once when nobody watches.
     w(f"void {T}::{n}DelAll() {{").indent()
-    if pub or a.is_entity_collection:
+    if pub or a.is_entity_collection or a.hook:
         cond = "!hasNotifiees()" if pub else "true"
+        if a.hook:
+            cond = "false"  # the owner hears each removal
         if a.is_entity_collection and unit.find(a.type).base == "Zat::Entity":
             cond = "false"  # children must be unlinked one by one
         w(f"if ({cond}) {{").indent()
@@ -190,6 +194,52 @@ def _define_entity_collection(unit, decl, a, w, kp, publish):
     if is_entity:
         w("e->parentIs(nullptr);")
     if publish():
-        w(publish())
+        w(publish(present="false"))
     w("return e;")
     w.dedent()("}")
+
+
+def declare_hook(unit, a, w):
+    n = a.name
+    kp = param_type(unit, key_type(unit, a))
+    w(f"// Hand-written: told of every key that enters ({n}Is) or leaves ({n}Del, {n}DelAll).")
+    w(f"void {n}OnChange({kp} key, bool present);")
+
+
+def declare_owned(unit, a, w):
+    n, E = a.name, a.type
+    target = unit.find(E)
+    params = ", ".join(f"{param_type(unit, c.type)} {c.name}" for c in target.ctor_attrs)
+    w(f"// {n}: single owned entity")
+    w(f"Zat::Ptr<{E}> const& {n}() const noexcept {{ return {n}_; }}")
+    w("// Keeps the present one when its constructor attributes are these; otherwise replaces it with a new one.")
+    w(f"Zat::Ptr<{E}> {n}Is({params});")
+    w("// Drops the entity and returns it (null when there was none).")
+    w(f"Zat::Ptr<{E}> {n}Del();")
+
+
+def define_owned(unit, decl, a, w):
+    T, n, E = decl.name, a.name, a.type
+    target = unit.find(E)
+    ctor = target.ctor_attrs
+    params = ", ".join(f"{param_type(unit, c.type)} {c.name}" for c in ctor)
+    args = ", ".join(c.name for c in ctor)
+    same = " && ".join(f"{n}_->{c.name}() == {c.name}" for c in ctor) or "true"
+    pub = "" if a.silent else f"publishChange({a.id});"
+    w(f"Zat::Ptr<{E}> {T}::{n}Is({params}) {{").indent()
+    w(f"if ({n}_ && {same}) return {n}_;")
+    w(f"{n}_ = {E}::{E}Is({args});")
+    if target.base == "Zat::Entity":
+        w(f"{n}_->parentIs(Zat::Ptr<Zat::Entity>(this));")
+    if pub:
+        w(pub)
+    w(f"return {n}_;")
+    w.dedent()("}")
+    w(f"Zat::Ptr<{E}> {T}::{n}Del() {{").indent()
+    w(f"Zat::Ptr<{E}> old = std::move({n}_);")
+    w(f"{n}_ = nullptr;")
+    if pub:
+        w(f"if (old) {pub}")
+    w("return old;")
+    w.dedent()("}")
+    w()

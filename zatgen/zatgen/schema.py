@@ -28,6 +28,22 @@ TYPE_NAME = rf"{IDENT}(?:::{IDENT})*"
 ENTITY_BASES = {"Zat::Entity": 2, "Zat::PtrInterface": 1}
 # Collection kinds and the number of type names after the kind word.
 COLLECTIONS = {"set": 1, "map": 2, "coll": 1, "ordered": 1, "orderedmap": 2}
+# A single owned entity: `table owned RouteTable`.
+OWNED = "owned"
+
+
+@dataclass
+class TraceDecl:
+    cpp_name: str
+    name: str
+    line: int
+
+
+@dataclass
+class StringDecl:
+    cpp_name: str
+    value: str
+    line: int
 
 
 @dataclass
@@ -58,6 +74,8 @@ class Attr:
     id: int = 0
 
     hidden: bool = False
+    hook: bool = False
+    readonly: bool = False  # generic tools may read it but not change it
 
     @property
     def is_collection(self):
@@ -85,7 +103,11 @@ class TypeDecl:
 
     @property
     def data_attrs(self):
-        return [a for a in self.attrs if a.kind != "fn"]
+        return [a for a in self.attrs if a.kind not in ("fn", "cpp")]
+
+    @property
+    def reflected_attrs(self):
+        return [a for a in self.attrs if a.kind != "cpp"]
 
     @property
     def ctor_attrs(self):
@@ -117,6 +139,12 @@ class Unit:
     namespace: str = ""
     types: list = field(default_factory=list)
     logs: list = field(default_factory=list)
+    # Global objects in the order they are built at load: LogDecl, TraceDecl, StringDecl.
+    globals: list = field(default_factory=list)
+    # Hand-written types the unit names: name -> header (included after the generated types).
+    externs: dict = field(default_factory=dict)
+    # Hand-written headers the generated header needs first (types of 'cpp' members).
+    includes: list = field(default_factory=list)
 
     def find(self, name):
         local = name.split("::")[-1] if name.startswith(self.namespace + "::") else name
@@ -128,7 +156,8 @@ def parse(path, text):
     unit._lines = text.splitlines()
     current = None
     for number, raw in enumerate(unit._lines, start=1):
-        line = raw.rstrip() if raw.startswith("log ") else raw.split("#", 1)[0].rstrip()
+        quoted = raw.startswith(("log ", "trace ", "global ", "extern ", "include "))
+        line = raw.rstrip() if quoted else raw.split("#", 1)[0].rstrip()
         if not line.strip():
             continue
         err = lambda msg, n=number: SchemaError(path, n, msg)  # noqa: E731
@@ -152,7 +181,7 @@ def parse(path, text):
 def _parse_top(unit, words, number, err):
     keyword = words[0]
     if keyword == "namespace":
-        if len(words) != 2 or not re.fullmatch(IDENT, words[1]):
+        if len(words) != 2 or not re.fullmatch(TYPE_NAME, words[1]):
             raise err("expected: namespace NAME")
         if unit.namespace:
             raise err("namespace given twice")
@@ -160,6 +189,9 @@ def _parse_top(unit, words, number, err):
         return None
     if keyword == "log":
         _parse_log(unit, number, err)
+        return None
+    if keyword in ("trace", "global", "extern", "include"):
+        _parse_global(unit, keyword, number, err)
         return None
     if keyword in ("value", "enum"):
         if len(words) < 2 or not re.fullmatch(IDENT, words[1]):
@@ -202,7 +234,32 @@ def _parse_log(unit, number, err):
     quoted = line.rstrip().endswith('"')
     if not quoted and action not in ACTIONS:
         raise err(f"unknown recommended action {action}; quote a literal text")
-    unit.logs.append(LogDecl(words[1], words[2], int(words[3]), fmt, words[5], action if not quoted else '"' + action + '"', number))
+    decl = LogDecl(words[1], words[2], int(words[3]), fmt, words[5], action if not quoted else '"' + action + '"', number)
+    unit.logs.append(decl)
+    unit.globals.append(decl)
+
+
+def _parse_global(unit, keyword, number, err):
+    try:
+        words = shlex.split(unit._lines[number - 1], posix=True)
+    except ValueError as e:
+        raise err(f"{keyword}: {e}")
+    if keyword == "trace":
+        if len(words) != 3 or not re.fullmatch(IDENT, words[1]):
+            raise err('expected: trace CPPNAME "NAME"')
+        unit.globals.append(TraceDecl(words[1], words[2], number))
+    elif keyword == "global":
+        if len(words) != 4 or words[2] != "String" or not re.fullmatch(IDENT, words[1]):
+            raise err('expected: global CPPNAME String "VALUE"')
+        unit.globals.append(StringDecl(words[1], words[3], number))
+    elif keyword == "include":
+        if len(words) != 2:
+            raise err('expected: include "HEADER"')
+        unit.includes.append(words[1])
+    else:
+        if len(words) != 3 or not re.fullmatch(IDENT, words[1]):
+            raise err('expected: extern TYPE "HEADER"')
+        unit.externs[words[1]] = words[2]
 
 
 def _parse_enumerator(decl, words, err):
@@ -211,7 +268,7 @@ def _parse_enumerator(decl, words, err):
     decl.enumerators.append(words[0])
 
 
-FN_RE = re.compile(rf"fn\s+({IDENT})\s*\((.*)\)\s*((?:const|static)?)\s*->\s*({TYPE_NAME})$")
+FN_RE = re.compile(rf"fn\s+({IDENT})\s*\((.*)\)\s*((?:const|static)?)\s*->\s*({TYPE_NAME})((?:\s+hidden)?)$")
 
 
 def _parse_attr(text, words, number, err):
@@ -220,11 +277,21 @@ def _parse_attr(text, words, number, err):
         if not m:
             raise err("expected: fn NAME(PARAMS) [const|static] -> TYPE")
         return Attr(m.group(1), "fn", number, fn_params=m.group(2).strip(), fn_ret=m.group(4),
-                    fn_const=m.group(3) == "const", fn_static=m.group(3) == "static")
+                    fn_const=m.group(3) == "const", fn_static=m.group(3) == "static", hidden=bool(m.group(5)))
+    if words[0] == "cpp":
+        # A hand-written data member of the generated class: not an attribute, no id, not reflected.
+        if len(words) < 3 or not re.fullmatch(IDENT, words[1]):
+            raise err("expected: cpp NAME C++TYPE")
+        return Attr(words[1], "cpp", number, type=" ".join(words[2:]))
     if len(words) < 2 or not re.fullmatch(IDENT, words[0]):
         raise err("expected: NAME TYPE [flags]")
     name, rest = words[0], words[1:]
-    if rest[0] in COLLECTIONS:
+    if rest[0] == OWNED:
+        if len(rest) < 2:
+            raise err("expected: NAME owned ENTITY [flags]")
+        attr = Attr(name, OWNED, number, type=rest[1])
+        rest = rest[2:]
+    elif rest[0] in COLLECTIONS:
         kind = rest[0]
         nargs = 1 + COLLECTIONS[kind]
         if len(rest) < nargs:
@@ -242,6 +309,10 @@ def _parse_attr(text, words, number, err):
             attr.silent = True
         elif flag == "hidden":
             attr.hidden = True
+        elif flag == "hook":
+            attr.hook = True
+        elif flag == "readonly":
+            attr.readonly = True
         elif flag in ("default", "const", "hash"):
             if not rest:
                 raise err(f"'{flag}' needs a value")
@@ -289,22 +360,32 @@ def _check_type(unit, decl, declared_before):
     if decl.kind == "entity" and decl.base not in ENTITY_BASES:
         raise SchemaError(path, decl.line, f"unknown base {decl.base} of entity {decl.name}")
     names = set()
-    for position, attr in enumerate(decl.attrs, start=2):
+    for attr in [a for a in decl.attrs if a.kind == "cpp"]:
+        if decl.kind != "entity":
+            raise SchemaError(path, attr.line, "hand-written members ('cpp') belong to entities")
+    for position, attr in enumerate(decl.reflected_attrs, start=2):
         err = lambda msg, a=attr: SchemaError(path, a.line, msg)  # noqa: E731
         if attr.name in names:
             raise err(f"attribute {attr.name} of {decl.name} declared twice")
         names.add(attr.name)
         attr.id = 128 * decl.depth + position
         if attr.kind == "fn":
-            _check_type_name(unit, attr.fn_ret, decl, declared_before, err, allow_self=True)
+            # Operations are defined out of line, so they may name any type of the unit.
+            _check_type_name(unit, attr.fn_ret, decl, {t.name for t in unit.types}, err, allow_self=True)
             continue
         _check_type_name(unit, attr.type, decl, declared_before, err)
+        if attr.hook and not attr.is_collection:
+            raise err("'hook' applies to collections only")
         if attr.is_collection:
             _check_collection(unit, decl, attr, declared_before, err)
+        elif attr.kind == OWNED:
+            target = unit.find(attr.type)
+            if decl.kind != "entity" or target is None or target.kind != "entity" or target.is_root:
+                raise err(f"owned {attr.name} must be a nested entity held by an entity")
         else:
             nested = unit.find(attr.type)
             if nested is not None and nested.kind == "entity":
-                raise err(f"attribute {attr.name} of value {decl.name} cannot hold entity {attr.type}")
+                raise err(f"attribute {attr.name} of {decl.name} cannot hold entity {attr.type}; use 'owned'")
             if nested is not None and nested.holds_collection:
                 decl.holds_collection = True
         if attr.default is not None:
@@ -345,7 +426,7 @@ def _check_collection(unit, decl, attr, declared_before, err):
 
 
 def _check_type_name(unit, name, decl, declared_before, err, allow_self=False):
-    if name in KNOWN:
+    if name in KNOWN or name in unit.externs or (allow_self and name == "Void"):
         return
     own = unit.find(name)
     if own is None:

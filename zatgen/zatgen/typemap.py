@@ -38,7 +38,14 @@ PLATFORM = {
     "Ipkit::VrfName": External("Ipkit::VrfName", "Ipkit/VrfName.h"),
 }
 
-KNOWN = {**BUILTINS, **PLATFORM}
+# Values of the closed second-generation companion library (stand-ins compiled from platform/).
+COMPANION = {
+    "VelL3::V2::KroGenId": External("VelL3::V2::KroGenId", "Platform/VelL3V2Platform.h"),
+    "VelL3::V2::FlowOrder": External("VelL3::V2::FlowOrder", "Platform/VelL3V2Platform.h"),
+    "VelL3::V2::KroTimestamp": External("VelL3::V2::KroTimestamp", "Platform/VelL3V2Platform.h"),
+}
+
+KNOWN = {**BUILTINS, **PLATFORM, **COMPANION}
 
 # Integer types whose literal defaults and constants are plain decimal numbers.
 INTEGERS = {"U8": 0xFF, "U16": 0xFFFF, "U32": 0xFFFFFFFF, "U64": 0xFFFFFFFFFFFFFFFF}

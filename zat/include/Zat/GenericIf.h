@@ -124,6 +124,43 @@ AttrOpResult entities(AttrOp op, Coll const& c, Create&& create, Erase&& erase, 
    }
 }
 
+// A collection that tools may read but not change: reading, count, version and presence only.
+template <class Coll>
+AttrOpResult readOnlyCollection(AttrOp op, Coll const& c, Any const& key, Any& value) {
+   using K = typename Coll::Key;
+   switch (op) {
+      case AttrOp::read:
+         if constexpr (requires { c.contains(key.as<K>()); typename Coll::Value; }) {
+            auto const* v = c.find(key.as<K>());
+            value = v ? Any::of(*v) : Any();
+         } else if constexpr (requires { c.contains(key.as<K>()); }) {
+            value = Any::of(bool(c.contains(key.as<K>())));
+         } else {
+            auto const* node = c.find(key.as<K>());
+            value = node ? Any::of(node->value()) : Any();
+         }
+         return attrOpDone;
+      case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
+      case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
+      case AttrOp::has:
+         if constexpr (requires { c.contains(key.as<K>()); }) value = Any::of(bool(c.contains(key.as<K>())));
+         else value = Any::of(bool(c.find(key.as<K>()) != nullptr));
+         return attrOpDone;
+      default: return attrOpNotApplicable;
+   }
+}
+
+// A single owned entity: read it, write (create or keep, constructor attributes in the value), delete it.
+template <class Create, class Del>
+AttrOpResult owned(AttrOp op, PtrInterface* current, Create&& create, Del&& del, Any& value) {
+   switch (op) {
+      case AttrOp::read: value = Any::entity(Ptr<PtrInterface>(current)); return attrOpDone;
+      case AttrOp::write: value = Any::entity(Ptr<PtrInterface>(create())); return attrOpDone;
+      case AttrOp::del: del(); return attrOpDone;
+      default: return attrOpNotApplicable;
+   }
+}
+
 // A function attribute; `call` reads its arguments from `key` and leaves its result in `value`.
 template <class Call>
 AttrOpResult function(AttrOp op, Call&& call, Any const& key, Any& value) {

@@ -1,0 +1,22 @@
+// Readable text of the second-generation platform values, as operators see it in status listings.
+#include <sstream>
+
+#include "Platform/VelL3V2Platform.h"
+
+namespace VelL3::V2 {
+
+Zat::String KroGenId::stringValue() const { return Zat::String(std::to_string(high_) + ":" + std::to_string(low_)); }
+
+Zat::String FlowOrder::stringValue() const {
+   return Zat::String(" Preference: " + std::to_string(preference_) + " Priority: " + std::to_string(priority_));
+}
+
+Zat::String KroTimestamp::stringValue() const {
+   // Twenty significant digits keep a seconds-since-epoch time exact to well below a microsecond.
+   std::ostringstream os;
+   os.precision(20);
+   os << timestamp_;
+   return Zat::String(" GenId: ") + genId_.stringValue().view() + " Timestamp: " + os.str();
+}
+
+}  // namespace VelL3::V2
