@@ -1,0 +1,122 @@
+// Second-generation keys and small values: names in a device key, readable texts, orderings, hashes,
+// text forms, and the readable texts of the platform values.
+#include <gtest/gtest.h>
+
+#include "Platform/VelL3V2Platform.h"
+#include "Vel/VelL3V2LocalTypes.h"
+
+using namespace VelL3V2;
+using Zat::String;
+
+TEST(VelL3V2Keys, DeviceKeyCarriesTwoNames) {
+   DeviceKey empty;
+   EXPECT_FALSE(bool(empty));
+   EXPECT_EQ(empty.getSourceName(), String(""));
+   EXPECT_EQ(empty.getDeviceName(), String(""));
+   DeviceKey single("fw1");
+   EXPECT_EQ(single.getSourceName(), String("fw1"));
+   EXPECT_EQ(single.getDeviceName(), String(""));
+   DeviceKey k(DeviceKey::encode("a:b", "c"));
+   EXPECT_EQ(k.value(), String("a\\:b:c"));
+   EXPECT_EQ(k.getSourceName(), String("a:b"));
+   EXPECT_EQ(k.getDeviceName(), String("c"));
+   EXPECT_EQ(k.stringValue(), String(" Device: a\\:b:c"));
+   DeviceKey slashes(DeviceKey::encode("x\\", ""));
+   EXPECT_EQ(slashes.getSourceName(), String("x\\"));
+   EXPECT_EQ(slashes.getDeviceName(), String(""));
+}
+
+TEST(VelL3V2Keys, DeviceKeyTextIsItsStringAlone) {
+   for (DeviceKey k : {DeviceKey(), DeviceKey("a:b"), DeviceKey(DeviceKey::encode("it's", "fw\\1"))}) {
+      String text = valueToStrep(k);
+      EXPECT_EQ(Zat::strepToValue<DeviceKey>(text.view()), k) << text;
+   }
+   EXPECT_EQ(valueToStrep(DeviceKey("a:b")), String("'a:b'"));
+   EXPECT_THROW(Zat::strepToValue<DeviceKey>("Value('VelL3V2::DeviceKey', ** {'value': 'a'})"), Zat::RangeException);
+   try {
+      Zat::strepToValue<DeviceKey>("a");
+      FAIL();
+   } catch (Zat::RangeException const& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("attribute 'value': ", 0), 0u) << e.what();
+   }
+   EXPECT_TRUE(DeviceKey("a") < DeviceKey("b"));
+   EXPECT_FALSE(DeviceKey("b") < DeviceKey("a"));
+   EXPECT_EQ(DeviceKey("abc").hash(0), Zat::Hash(0).mixNi("abc", 3).result());
+   // The reflective order: value, then the four operations.
+   auto const& t = DeviceKey::typeInfo();
+   std::vector<std::string> names;
+   for (auto const& a : t.attrs) names.emplace_back(a.name);
+   EXPECT_EQ(names, (std::vector<std::string>{"value", "getSourceName", "getDeviceName", "encode", "stringValue"}));
+}
+
+TEST(VelL3V2Keys, DeviceKeySetAndNetVrfKey) {
+   DeviceKeySet s;
+   EXPECT_EQ(s.stringValue(), String(""));
+   EXPECT_FALSE(bool(s));
+   s.deviceKeyIs(DeviceKey("a"));
+   s.deviceKeyIs(DeviceKey("b"));
+   s.deviceKeyIs(DeviceKey("a"));
+   EXPECT_TRUE(bool(s));
+   String text = s.stringValue();
+   EXPECT_TRUE(text == String(" Device: a,  Device: b, ") || text == String(" Device: b,  Device: a, ")) << text;
+   EXPECT_TRUE(s.deviceKeyDel(DeviceKey("a")));
+   EXPECT_FALSE(s.deviceKeyDel(DeviceKey("a")));
+   EXPECT_EQ(valueToStrep(s), String("None"));
+   EXPECT_THROW(Zat::Any::parse(DeviceKeySet::typeInfo(), "None"), Zat::PreconditionException);
+
+   DeviceNetVrfKey a(DeviceKey("d"), "red"), b(DeviceKey("d"), "blue"), c(DeviceKey("c"), "zzz");
+   EXPECT_TRUE(b < a);  // equal device keys: by network VRF name
+   EXPECT_TRUE(c < b);  // device key first
+   EXPECT_FALSE(bool(DeviceNetVrfKey()));
+   EXPECT_TRUE(bool(DeviceNetVrfKey(DeviceKey(), "red")));
+   EXPECT_EQ(a.stringValue(), String(" Device: d NetVRF: red"));
+   EXPECT_EQ(valueToStrep(a), String("Value('VelL3V2::DeviceNetVrfKey', ** {'deviceKey': 'd', 'netVrfName': 'red'})"));
+   EXPECT_EQ(Zat::strepToValue<DeviceNetVrfKey>(valueToStrep(a).view()), a);
+   EXPECT_EQ(a.hash(4),
+             Zat::Hash(4).hashMix<4>(Zat::hashSingleAttr(0, std::string_view("d"))).mixNi("red", 3).result());
+}
+
+TEST(VelL3V2Keys, SwitchVrfPolicyIdAndPolicyType) {
+   SwitchVrf v("00:1c:73:00:00:01"), w("00:1c:73:00:00:01");
+   v.vrfNameIs("red");
+   w.vrfNameIs("red");
+   v.vniIs(Ipkit::Vni(5000));
+   v.vniIs(Ipkit::Vni(6000));
+   w.vniIs(Ipkit::Vni(6000));
+   EXPECT_NE(v, w);
+   w.vniIs(Ipkit::Vni(5000));
+   EXPECT_EQ(v, w);
+   EXPECT_EQ(valueToStrep(v), String("Value('VelL3V2::SwitchVrf', ** {'switchId': '00:1c:73:00:00:01', "
+                                     "'vrfName': 'red', 'vni': None})"));
+   try {
+      Zat::Any::parse(SwitchVrf::typeInfo(), valueToStrep(v).view());
+      FAIL();
+   } catch (Zat::PreconditionException const& e) {
+      EXPECT_EQ(std::string(e.what()), "No String constructor for SwitchVrf - has collection");
+   }
+
+   VelPolicyId p("fw", "red", "allow-web");
+   EXPECT_EQ(valueToStrep(p), String("Value('VelL3V2::VelPolicyId', ** {'deviceName': 'fw', 'netVrfName': 'red', "
+                                     "'policyName': 'allow-web'})"));
+   EXPECT_EQ(Zat::strepToValue<VelPolicyId>(valueToStrep(p).view()), p);
+   EXPECT_TRUE(VelPolicyId("fw", "red", "a") < VelPolicyId("fw", "red", "b"));
+   EXPECT_FALSE(bool(VelPolicyId()));
+   EXPECT_EQ(p.hash(0), Zat::Hash(0).mixNi("fw", 2).mixNi("red", 3).mixNi("allow-web", 9).result());
+
+   EXPECT_EQ(RedirectPolicyTypeInstance(3u), RedirectPolicyType::northboundRedirect);
+   EXPECT_EQ(valueToStrep(RedirectPolicyType::groupSouthbound), String("'groupSouthbound'"));
+   EXPECT_EQ(Zat::strepToValue<RedirectPolicyType>("'velDomainBypass'"), RedirectPolicyType::velDomainBypass);
+   EXPECT_THROW(RedirectPolicyTypeInstance(4u), Zat::RangeException);
+   EXPECT_EQ(RedirectPolicyTypeTypeInfo().fullName, "VelL3V2::RedirectPolicyType");
+}
+
+TEST(VelL3V2Keys, PlatformValueTexts) {
+   using namespace VelL3::V2;
+   EXPECT_EQ(KroGenId(7, 42).stringValue(), String("7:42"));
+   EXPECT_EQ(FlowOrder(0, 9870).stringValue(), String(" Preference: 0 Priority: 9870"));
+   EXPECT_EQ(KroTimestamp(KroGenId(1, 2), 1712345678.123456789).stringValue(),
+             String(" GenId: 1:2 Timestamp: 1712345678.1234567165"));
+   EXPECT_EQ(KroTimestamp(KroGenId(), 0.5).stringValue(), String(" GenId: 0:0 Timestamp: 0.5"));
+   KroTimestamp ts(KroGenId(UINT64_MAX, 3), 1.25);
+   EXPECT_EQ(Zat::strepToValue<KroTimestamp>(valueToStrep(ts).view()), ts);
+}

@@ -1,0 +1,271 @@
+// The route table and its holder: routes, default routes, the summary rebuild with its trace lines,
+// next-hop lookup, cursors and the texts operators see.
+#include <gtest/gtest.h>
+
+#include "../tests/zatgen/Recorder.h"
+#include "Vel/VelL3V2/RouteIteratorConst.h"
+#include "Zat/GenericIf.h"
+#include "Zat/Trace.h"
+
+using namespace VelL3V2;
+using Ipkit::IpGenAddr;
+using Ipkit::IpGenPrefix;
+using Zat::String;
+
+namespace {
+Route R(char const* dest, char const* via) { return Route(IpGenPrefix(dest), IpGenAddr(via)); }
+
+std::vector<std::string> summary(RouteTable const& t) {
+   std::vector<std::string> out;
+   for (auto const& r : t.summaryRouteCollection()) {
+      out.push_back(r.destination().stringValue().str() + ":" + r.via().stringValue().str());
+   }
+   std::sort(out.begin(), out.end());
+   return out;
+}
+
+// Captures the trace lines of the route table's facility at level 6.
+struct TraceCapture {
+   std::vector<std::string> lines;
+   TraceCapture() {
+      velL3V2Trace.levelIs(6, true);
+      Zat::traceSinkIs([this](Zat::TraceLine const& l) { lines.push_back(l.text.str()); });
+   }
+   ~TraceCapture() {
+      velL3V2Trace.levelIs(6, false);
+      Zat::traceSinkIs({});
+   }
+};
+using Lines = std::vector<std::string>;
+}  // namespace
+
+TEST(VelL3V2RouteTable, EmptyTable) {
+   auto t = routeTableFactory("fw");
+   EXPECT_EQ(t->name(), String("fw"));
+   EXPECT_EQ(t->lookup(IpGenPrefix("10.0.0.0/8")), IpGenAddr());
+   EXPECT_EQ(t->getDefaultRoute(), Route());
+   EXPECT_EQ(t->stringValue(), String(""));
+   t->recomputeSummaryRoutes();
+   EXPECT_EQ(t->summaryRouteSize(), 0u);
+   EXPECT_FALSE(t->delRoute(R("10.0.0.0/8", "1.1.1.1")));
+}
+
+TEST(VelL3V2RouteTable, SummaryKeepsTheCoveringRoutes) {
+   auto t = RouteTable::RouteTableIs("fw");
+   t->addRoute(R("10.0.0.0/8", "1.1.1.1"));
+   t->addRoute(R("10.1.0.0/16", "2.2.2.2"));
+   t->recomputeSummaryRoutes();
+   EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.0.0.0/8:1.1.1.1"}));
+   EXPECT_TRUE(t->delRoute(R("10.0.0.0/8", "1.1.1.1")));
+   EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.0.0.0/8:1.1.1.1"}));  // stale until rebuilt
+   t->recomputeSummaryRoutes();
+   EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.1.0.0/16:2.2.2.2"}));
+   // IPv4 and IPv6 never affect each other; two next hops for one destination: the smaller wins.
+   t->addRoute(R("2001:db8::/32", "2001:db8::1"));
+   t->addRoute(R("20.0.0.0/8", "9.9.9.9"));
+   t->addRoute(R("20.0.0.0/8", "3.3.3.3"));
+   t->recomputeSummaryRoutes();
+   EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.1.0.0/16:2.2.2.2", "20.0.0.0/8:3.3.3.3",
+                                                   "2001:db8::/32:2001:db8::1"}));
+   EXPECT_EQ(t->stringValue(), String("10.1.0.0/16:2.2.2.2,20.0.0.0/8:3.3.3.3,20.0.0.0/8:9.9.9.9,"
+                                      "2001:db8::/32:2001:db8::1"));
+}
+
+TEST(VelL3V2RouteTable, RebuildTracesEachStep) {
+   auto t = RouteTable::RouteTableIs("fw");
+   t->addRoute(R("10.1.0.0/16", "2.2.2.2"));
+   t->recomputeSummaryRoutes();
+   t->addRoute(R("10.0.0.0/8", "1.1.1.1"));
+   t->addRoute(R("0.0.0.0/0", "9.9.9.9"));
+   t->addRoute(R("10.2.0.0/16", "3.3.3.3"));
+   t->summaryRouteIs(R("99.0.0.0/8", "4.4.4.4"));  // edited in directly, not in the table
+   TraceCapture trace;
+   t->recomputeSummaryRoutes();
+   EXPECT_EQ(trace.lines, (Lines{" Removing 99.0.0.0/8 from summary", " Skipping default route 0.0.0.0/0 for summary",
+                                 " Removal by 10.0.0.0/8 of 10.1.0.0/16 from summary", " Adding: 10.0.0.0/8 to summary",
+                                 " Skipping 10.1.0.0/16 from summary as included by 10.0.0.0/8",
+                                 " Skipping 10.2.0.0/16 from summary as included by 10.0.0.0/8"}));
+   EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.0.0.0/8:1.1.1.1"}));
+   // One step alone, with the same lines.
+   trace.lines.clear();
+   t->updateSummaryRoute(R("10.3.0.0/16", "5.5.5.5"));
+   t->updateSummaryRoute(R("11.0.0.0/8", "5.5.5.5"));
+   EXPECT_EQ(trace.lines, (Lines{" Skipping 10.3.0.0/16 from summary as included by 10.0.0.0/8",
+                                 " Adding: 11.0.0.0/8 to summary"}));
+}
+
+TEST(VelL3V2RouteTable, DefaultRoutesAndLookup) {
+   auto t = RouteTable::RouteTableIs("fw");
+   Route def = R("0.0.0.0/0", "9.9.9.9");
+   t->addRoute(def);
+   t->addRoute(R("10.0.0.0/8", "1.1.1.1"));
+   t->addRoute(R("10.1.0.0/16", "2.2.2.2"));
+   EXPECT_TRUE(t->defaultRouteHas(def));
+   EXPECT_EQ(t->getDefaultRoute(), def);
+   t->recomputeSummaryRoutes();
+   EXPECT_FALSE(t->summaryRouteHas(def));
+   // First match in route order: the default route includes everything of its family.
+   EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr("9.9.9.9"));
+   EXPECT_EQ(t->lookup(IpGenPrefix("2001:db8::/48")), IpGenAddr());
+   EXPECT_EQ(t->lookup(IpGenPrefix()), IpGenAddr());
+   EXPECT_TRUE(t->delRoute(def));
+   EXPECT_FALSE(t->defaultRouteHas(def));
+   EXPECT_FALSE(t->routeHas(def));
+   EXPECT_EQ(t->getDefaultRoute(), Route());
+   EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr("1.1.1.1"));  // the shortest including route
+   EXPECT_EQ(t->lookup(IpGenPrefix("10.0.0.0/7")), IpGenAddr());            // nothing includes a shorter one
+   EXPECT_EQ(t->lookup(IpGenPrefix("11.0.0.0/8")), IpGenAddr());
+   // The routes collection changed directly keeps lookup right too.
+   t->routeIs(R("11.0.0.0/8", "7.7.7.7"), true);
+   EXPECT_EQ(t->lookup(IpGenPrefix("11.1.0.0/16")), IpGenAddr("7.7.7.7"));
+   EXPECT_EQ(t->routeDel(R("11.0.0.0/8", "7.7.7.7")), true);
+   EXPECT_EQ(t->routeDel(R("11.0.0.0/8", "7.7.7.7")), false);
+   t->routeDelAll();
+   EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr());
+   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("10.0.0.0/8"), IpGenPrefix("10.0.0.0/8")));
+   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("10.0.0.0/16"), IpGenPrefix("10.0.0.0/8")));
+   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("192.168.1.0/24")));
+   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("::/0")));
+   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("::/0"), IpGenPrefix("0.0.0.0/0")));
+   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("10.0.0.0/8"), IpGenPrefix("11.0.0.0/16")));
+}
+
+TEST(VelL3V2RouteTable, RouteTextAndValue) {
+   Route r = R("10.0.0.0/8", "1.1.1.1");
+   EXPECT_EQ(r.stringValue(), String("Destination 10.0.0.0/8 via 1.1.1.1"));
+   EXPECT_EQ(valueToStrep(r), String("Value('VelL3V2::Route', ** {'destination': '10.0.0.0/8', 'via': '1.1.1.1'})"));
+   EXPECT_EQ(Zat::strepToValue<Route>(valueToStrep(r).view()), r);
+   EXPECT_TRUE(R("10.0.0.0/8", "1.1.1.2") < R("10.0.0.0/16", "1.1.1.1"));
+   EXPECT_TRUE(R("10.0.0.0/8", "1.1.1.1") < R("10.0.0.0/8", "1.1.1.2"));
+   EXPECT_EQ(r.hash(3), Zat::Hash(3)
+                            .hashMix<4>(IpGenPrefix("10.0.0.0/8").hashContribution())
+                            .hashMix<4>(IpGenAddr("1.1.1.1").addrHash())
+                            .result());
+}
+
+TEST(VelL3V2RouteTable, HolderWithoutATable) {
+   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
+   EXPECT_EQ(h->table(), nullptr);
+   EXPECT_EQ(h->timestamp(), 0.0);
+   for (bool range : {true, false}) {
+      EXPECT_EQ(h->getAllRoutesStr(range), String(""));
+      EXPECT_EQ(h->getSummaryRoutesStr(range), String(""));
+   }
+   EXPECT_FALSE(bool(h->getAllRoutes()));
+   EXPECT_FALSE(bool(h->getSummaryRoutes()));
+   EXPECT_EQ(h->getAllRoutes().kind(), RouteIteratorConst::allRoutes);
+   EXPECT_EQ(h->getSummaryRoutes().kind(), RouteIteratorConst::summaryRoutes);
+   EXPECT_EQ(h->lookup(IpGenPrefix("10.0.0.0/8")), IpGenAddr());
+   EXPECT_EQ(h->getDefaultRoute(), Route());
+   EXPECT_EQ(h->tableDel(), nullptr);
+}
+
+TEST(VelL3V2RouteTable, HolderPublishesTableAndTimestampChanges) {
+   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
+   Recorder rec;
+   h->addLegacyNotifiee(&rec);
+   auto t = h->tableIs("v1");
+   t->addRoute(R("10.0.0.0/8", "1.1.1.1"));
+   EXPECT_EQ(h->tableIs("v1"), t);  // same name: kept, with its routes, and no notification
+   EXPECT_EQ(h->table()->routeSize(), 1u);
+   auto t2 = h->tableIs("v2");
+   EXPECT_NE(t2, t);
+   EXPECT_EQ(t2->routeSize(), 0u);
+   EXPECT_EQ(rec.take(), (std::vector<std::string>{"131", "131"}));
+   h->timestampIs(5);
+   h->timestampIs(5);
+   EXPECT_EQ(h->timestampInc(0), 5.0);
+   EXPECT_EQ(h->timestampInc(1.5), 6.5);
+   EXPECT_EQ(h->timestamp(), 6.5);
+   EXPECT_EQ(rec.take(), (std::vector<std::string>{"132", "132"}));
+   EXPECT_EQ(h->tableDel(), t2);
+   EXPECT_EQ(h->tableDel(), nullptr);
+   EXPECT_EQ(rec.take(), (std::vector<std::string>{"131"}));
+   EXPECT_EQ(h->deviceNetVrfKey(), DeviceNetVrfKey(DeviceKey("fw"), "red"));
+}
+
+TEST(VelL3V2RouteTable, HolderTextsAndCursors) {
+   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
+   auto t = h->tableIs("v1");
+   t->addRoute(R("20.0.0.0/8", "2.2.2.2"));
+   t->addRoute(R("10.0.0.0/8", "1.1.1.1"));
+   t->addRoute(R("10.1.0.0/16", "1.1.1.1"));
+   t->recomputeSummaryRoutes();
+   for (bool range : {true, false}) {
+      EXPECT_EQ(h->getAllRoutesStr(range), String("10.0.0.0/8:1.1.1.1,10.1.0.0/16:1.1.1.1,20.0.0.0/8:2.2.2.2"));
+      String s = h->getSummaryRoutesStr(range);
+      EXPECT_TRUE(s == String("10.0.0.0/8:1.1.1.1,20.0.0.0/8:2.2.2.2") ||
+                  s == String("20.0.0.0/8:2.2.2.2,10.0.0.0/8:1.1.1.1"))
+          << s;
+   }
+   EXPECT_EQ(h->getSummaryRoutesStr(true), h->getSummaryRoutesStr(false));
+   // Cursor steps, equality and end().
+   RouteIteratorConst c = h->getAllRoutes();
+   EXPECT_EQ(c.key(), R("10.0.0.0/8", "1.1.1.1"));
+   RouteIteratorConst copy = c.begin();
+   EXPECT_TRUE(copy == c);
+   ++copy;
+   EXPECT_FALSE(copy == c);
+   EXPECT_EQ(copy.key(), R("10.1.0.0/16", "1.1.1.1"));
+   // The route under the cursor is deleted: the next step goes to the route after it.
+   t->delRoute(R("10.1.0.0/16", "1.1.1.1"));
+   EXPECT_EQ(copy.key(), R("10.1.0.0/16", "1.1.1.1"));
+   ++copy;
+   EXPECT_EQ(copy.key(), R("20.0.0.0/8", "2.2.2.2"));
+   ++copy;
+   EXPECT_FALSE(bool(copy));
+   EXPECT_TRUE(copy == c.end());
+   EXPECT_THROW(copy.key(), Zat::PreconditionException);
+   EXPECT_FALSE(h->getSummaryRoutes() == h->getAllRoutes());
+   // A table whose only route is a default route: listed, never summarised.
+   auto only = h->tableIs("v3");
+   only->addRoute(R("0.0.0.0/0", "9.9.9.9"));
+   only->recomputeSummaryRoutes();
+   EXPECT_EQ(h->getAllRoutesStr(true), String("0.0.0.0/0:9.9.9.9"));
+   EXPECT_EQ(h->getSummaryRoutesStr(false), String(""));
+   EXPECT_EQ(h->getDefaultRoute(), R("0.0.0.0/0", "9.9.9.9"));
+   EXPECT_EQ(h->lookup(IpGenPrefix("1.2.3.4/32")), IpGenAddr("9.9.9.9"));
+}
+
+TEST(VelL3V2RouteTable, GenericInterface) {
+   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
+   Zat::TypeInfo const& ht = h->fwkType();
+   Zat::Any v, none;
+   Zat::Any name = Zat::Any::of(String("gen"));
+   EXPECT_EQ(Zat::attrOp(ht, h.get(), 131, Zat::AttrOp::write, none, name), Zat::attrOpDone);
+   auto t = v.empty() ? h->table() : nullptr;
+   ASSERT_NE(t, nullptr);
+   EXPECT_EQ(name.asEntity<RouteTable>(), t);
+   Zat::TypeInfo const& tt = t->fwkType();
+   Zat::Any route = Zat::Any::of(R("10.0.0.0/8", "1.1.1.1"));
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("addRoute")->id, Zat::AttrOp::call, route, v), Zat::attrOpDone);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("recomputeSummaryRoutes")->id, Zat::AttrOp::call, none, v),
+             Zat::attrOpDone);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("summaryRoute")->id, Zat::AttrOp::count, none, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("route")->id, Zat::AttrOp::read, route, v), Zat::attrOpDone);
+   EXPECT_TRUE(v.as<bool>());
+   // Read only through the generic interface; the default routes and the single step are not reachable.
+   Zat::Any yes = Zat::Any::of(true);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("summaryRoute")->id, Zat::AttrOp::write, route, yes),
+             Zat::attrOpNotApplicable);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("defaultRoute")->id, Zat::AttrOp::read, route, v),
+             Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("updateSummaryRoute")->id, Zat::AttrOp::call, route, v),
+             Zat::attrOpNoSuchAttribute);
+   Zat::AnyList both{Zat::Any::of(IpGenPrefix("0.0.0.0/0")), Zat::Any::of(IpGenPrefix("10.0.0.0/8"))};
+   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("includes")->id, Zat::AttrOp::call, Zat::Any::of(both), v),
+             Zat::attrOpDone);
+   EXPECT_TRUE(v.as<bool>());
+   Zat::Any rangeIter = Zat::Any::of(true);
+   EXPECT_EQ(Zat::attrOp(ht, h.get(), ht.attr("getAllRoutesStr")->id, Zat::AttrOp::call, rangeIter, v),
+             Zat::attrOpDone);
+   EXPECT_EQ(v.as<String>(), String("10.0.0.0/8:1.1.1.1"));
+   EXPECT_EQ(Zat::attrOp(ht, h.get(), ht.attr("getAllRoutes")->id, Zat::AttrOp::call, none, v),
+             Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(ht.attr("deviceNetVrfKey")->id, 130);
+   EXPECT_EQ(ht.attr("table")->id, 131);
+   EXPECT_EQ(ht.attr("timestamp")->id, 132);
+   EXPECT_EQ(Zat::attrOp(ht, h.get(), 131, Zat::AttrOp::del, none, v), Zat::attrOpDone);
+   EXPECT_EQ(h->table(), nullptr);
+}
