@@ -8,7 +8,9 @@
 //   key after it. That is what delete-all loops and generic tools use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <type_traits>
 #include <string>
@@ -42,6 +44,13 @@ struct MapTraits {
 template <class Table, class Ref>
 class UncheckedIterator {
  public:
+   using iterator_category = std::forward_iterator_tag;
+   using value_type = std::remove_cvref_t<Ref>;
+   using difference_type = std::ptrdiff_t;
+   using pointer = value_type const*;
+   using reference = Ref;
+
+   UncheckedIterator() noexcept : t_(nullptr), i_(Table::npos), version_(0) {}
    UncheckedIterator(Table const* t, std::size_t i) noexcept : t_(t), i_(i), version_(t ? t->version() : 0) {}
    Ref operator*() const {
       check();
@@ -52,6 +61,11 @@ class UncheckedIterator {
       check();
       i_ = t_->next(i_);
       return *this;
+   }
+   UncheckedIterator operator++(int) {
+      UncheckedIterator before = *this;
+      ++*this;
+      return before;
    }
    bool operator==(UncheckedIterator const& o) const noexcept { return i_ == o.i_; }
 

@@ -46,8 +46,12 @@ class OrderedMap {
    }
    // Inserts a node whose key is not yet present; a present key is a caller's error (assertDupKey).
    void memberNewChild(Ptr<Node> node) {
-      auto [it, inserted] = tree_.insert(std::move(node));
-      if (!inserted) throwDupKey("OrderedMap::memberNewChild");
+      // Tables are often filled in key order: appending after the last key needs no search.
+      if (!tree_.empty() && Less()((*tree_.rbegin())->zatKey(), node->zatKey())) {
+         tree_.emplace_hint(tree_.end(), std::move(node));
+      } else if (!tree_.insert(std::move(node)).second) {
+         throwDupKey("OrderedMap::memberNewChild");
+      }
       ++version_;
    }
    // Removes and returns the node of `k`, or null.
