@@ -75,6 +75,15 @@ bool includes(IpGenPrefix const& a, IpGenPrefix const& b) noexcept {
 
 namespace {
 
+// The final mix of MurmurHash3's 64-bit variant: every input bit reaches every output bit.
+std::uint64_t mix64(std::uint64_t x) noexcept {
+   x ^= x >> 33;
+   x *= 0xff51afd7ed558ccdull;
+   x ^= x >> 33;
+   x *= 0xc4ceb9fe1a85ec53ull;
+   return x ^ (x >> 33);
+}
+
 // An address as an unsigned number whose most significant bit is the address's first bit, so that bit i
 // of a prefix is bit i of the number and numeric order is address order.
 struct Key4 {
@@ -91,6 +100,8 @@ struct Key4 {
    // How many leading bits two keys share.
    friend unsigned common(Key4 a, Key4 b) noexcept { return unsigned(std::countl_zero(a.v ^ b.v)); }
    Key4 masked(unsigned len) const noexcept { return {len == 0 ? 0 : v & (~std::uint32_t(0) << (32 - len))}; }
+   std::uint64_t hash(unsigned len) const noexcept { return mix64(std::uint64_t(v) << 8 | len); }
+   friend bool operator==(Key4, Key4) = default;
 };
 
 struct Key6 {
@@ -123,6 +134,8 @@ struct Key6 {
       if (len <= 64) return {hi & (~std::uint64_t(0) << (64 - len)), 0};
       return {hi, lo & (~std::uint64_t(0) << (128 - len))};
    }
+   std::uint64_t hash(unsigned len) const noexcept { return mix64(hi ^ mix64(lo ^ len)); }
+   friend bool operator==(Key6, Key6) = default;
 };
 
 constexpr std::uint32_t kNoId = 0;
@@ -304,6 +317,10 @@ class ViaSets {
 // A path-compressed binary trie of one family's destinations. A node is a destination of the table
 // (routes != 0) or a fork that two destinations need (routes == 0, always two children). Node 0 is the
 // null node.
+//
+// Beside the trie, a linear-probing table finds a destination's node by (key, length) in a probe or two:
+// a descent costs a cache miss per level, twenty and more in a real table, and exact finds are what
+// contains(), remove() and the rebuild's stale pass do for every route they see.
 template <class K>
 class FamilyTrie {
  public:
@@ -323,7 +340,20 @@ class FamilyTrie {
    Node& node(std::uint32_t id) noexcept { return nodes_[id]; }
    std::size_t slots() const noexcept { return nodes_.size(); }
 
-   // The node of exactly (key, len), or 0. With `path`, the nodes from the root down to it go there too.
+   // The destination node of exactly (key, len), or 0.
+   std::uint32_t exact(K key, unsigned len) const noexcept {
+      if (slots_.empty()) return kNoId;
+      std::size_t const mask = slots_.size() - 1;
+      for (std::size_t i = home(key, len);; i = (i + 1) & mask) {
+         std::uint32_t const id = slots_[i];
+         if (id == kNoId) return kNoId;
+         Node const& n = nodes_[id];
+         if (n.len == len && n.key == key) return id;
+      }
+   }
+
+   // The node of exactly (key, len), destination or fork, or 0. With `path`, the nodes from the root down
+   // to it go there too.
    std::uint32_t find(K key, unsigned len, std::uint32_t* path = nullptr,
                       unsigned* depth = nullptr) const noexcept {
       unsigned d = 0;
@@ -352,14 +382,46 @@ class FamilyTrie {
       return kNoId;
    }
 
-   // Makes room for the two nodes an insertion may need; after it, insert() cannot throw.
+   // Makes room for the two nodes an insertion may need and for one more destination in the exact-match
+   // table; after it, insert() and enter() cannot throw.
    void reserve() {
-      if (freeIds_.size() >= 2 || nodes_.size() + 2 <= nodes_.capacity()) return;
-      if (nodes_.size() + 2 > std::size_t(0xffffffffu)) {
-         Zat::throwRangeException("route table: too many destinations");
+      if (freeIds_.size() < 2 && nodes_.size() + 2 > nodes_.capacity()) {
+         if (nodes_.size() + 2 > std::size_t(0xffffffffu)) {
+            Zat::throwRangeException("route table: too many destinations");
+         }
+         nodes_.reserve(std::max<std::size_t>(nodes_.size() + 2, nodes_.capacity() * 2));
+         freeIds_.reserve(nodes_.capacity());
       }
-      nodes_.reserve(std::max<std::size_t>(nodes_.size() + 2, nodes_.capacity() * 2));
-      freeIds_.reserve(nodes_.capacity());
+      // At most three quarters full, so that probe runs stay short.
+      if ((destinations_ + 1) * 4 > slots_.size() * 3) rehash(std::max<std::size_t>(16, slots_.size() * 2));
+   }
+
+   // Node `id` became a destination (it gained its first route): the exact-match table learns it.
+   void enter(std::uint32_t id) noexcept {
+      std::size_t const mask = slots_.size() - 1;
+      std::size_t i = home(nodes_[id].key, nodes_[id].len);
+      while (slots_[i] != kNoId) i = (i + 1) & mask;
+      slots_[i] = id;
+      ++destinations_;
+   }
+
+   // Node `id` stopped being a destination (it lost its last route). Later entries of the probe run move
+   // back into the hole when their home allows, so that no run is ever broken.
+   void leave(std::uint32_t id) noexcept {
+      std::size_t const mask = slots_.size() - 1;
+      std::size_t i = home(nodes_[id].key, nodes_[id].len);
+      while (slots_[i] != id) i = (i + 1) & mask;
+      for (std::size_t j = (i + 1) & mask; slots_[j] != kNoId; j = (j + 1) & mask) {
+         std::size_t const h = home(nodes_[slots_[j]].key, nodes_[slots_[j]].len);
+         // The entry at j may fill the hole at i unless its home lies cyclically in (i, j].
+         bool const stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
+         if (!stays) {
+            slots_[i] = slots_[j];
+            i = j;
+         }
+      }
+      slots_[i] = kNoId;
+      --destinations_;
    }
 
    // The node of (key, len), created (with a fork above it if needed) when missing. Call reserve() first.
@@ -423,7 +485,7 @@ class FamilyTrie {
    }
 
    std::size_t bytesUsed() const noexcept {
-      return nodes_.capacity() * sizeof(Node) + freeIds_.capacity() * 4;
+      return nodes_.capacity() * sizeof(Node) + freeIds_.capacity() * 4 + slots_.capacity() * 4;
    }
    std::size_t nodeCount() const noexcept { return nodes_.size() - 1 - freeIds_.size(); }
 
@@ -441,6 +503,20 @@ class FamilyTrie {
       return id;
    }
    void release(std::uint32_t id) noexcept { freeIds_.push_back(id); }
+   std::size_t home(K key, unsigned len) const noexcept {
+      return std::size_t(key.hash(len) >> (64 - std::countr_zero(slots_.size())));
+   }
+   void rehash(std::size_t size) {
+      std::vector<std::uint32_t> old(size, kNoId);
+      old.swap(slots_);
+      for (std::uint32_t id : old) {
+         if (id != kNoId) {
+            std::size_t i = home(nodes_[id].key, nodes_[id].len);
+            while (slots_[i] != kNoId) i = (i + 1) & (slots_.size() - 1);
+            slots_[i] = id;
+         }
+      }
+   }
    void link(std::uint32_t parent, unsigned side, std::uint32_t id) noexcept {
       if (parent == kNoId) {
          root_ = id;
@@ -460,6 +536,8 @@ class FamilyTrie {
    std::vector<Node> nodes_;
    std::vector<std::uint32_t> freeIds_;
    std::uint32_t root_ = kNoId;
+   std::vector<std::uint32_t> slots_;  // destination node ids by (key, len); size a power of two
+   std::size_t destinations_ = 0;
 };
 
 }  // namespace
@@ -476,6 +554,7 @@ struct RouteTrie::Impl {
       K const key = K::of(d.address());
       t.reserve();
       std::uint32_t const x = t.insert(key, d.length());
+      bool const wasDestination = t.node(x).routes != 0;
       bool added;
       try {
          added = vias.add(t.node(x).routes, via);
@@ -483,6 +562,7 @@ struct RouteTrie::Impl {
          t.prune(key, d.length());
          throw;
       }
+      if (!wasDestination) t.enter(x);
       routes += added;
       return added;
    }
@@ -490,16 +570,19 @@ struct RouteTrie::Impl {
    template <class K>
    bool remove(FamilyTrie<K>& t, IpGenPrefix const& d, IpGenAddr const& via) noexcept {
       K const key = K::of(d.address());
-      std::uint32_t const x = t.find(key, d.length());
+      std::uint32_t const x = t.exact(key, d.length());
       if (x == kNoId || !vias.remove(t.node(x).routes, via)) return false;
       --routes;
-      if (t.node(x).routes == 0) t.prune(key, d.length());
+      if (t.node(x).routes == 0) {
+         t.leave(x);
+         t.prune(key, d.length());
+      }
       return true;
    }
 
    template <class K>
    bool contains(FamilyTrie<K> const& t, IpGenPrefix const& d, IpGenAddr const& via) const noexcept {
-      std::uint32_t const x = t.find(K::of(d.address()), d.length());
+      std::uint32_t const x = t.exact(K::of(d.address()), d.length());
       return x != kNoId && vias.has(t.node(x).routes, via);
    }
 
@@ -623,7 +706,8 @@ bool walksBefore(Ranked const& a, Ranked const& b) noexcept {
 
 // The rebuild over one family trie. own_[n] counts the summary members at node n, sub_[n] those in n's
 // subtree (n included); sub_ exists only when members survived the stale pass, since otherwise members
-// only ever appear at the node being visited and nothing lies below it.
+// only ever appear at the node being visited and nothing lies below it. Node 0, the null node, counts
+// nothing, so children can be summed without looking.
 template <class K>
 class FamilyRebuild {
  public:
@@ -634,25 +718,23 @@ class FamilyRebuild {
        : t_(t), vias_(vias), port_(port), events_(port.hasEvents()) {}
 
    // A member of this family found by the stale pass: answers whether the table has it, and counts it
-   // at its node and along its root path when it does.
+   // at its node when it does.
    bool countMember(RouteKey const& s) {
-      std::uint32_t path[Trie::kMaxDepth];
-      unsigned depth = 0;
-      std::uint32_t const x = t_.find(K::of(s.destination.address()), s.destination.length(), path, &depth);
+      std::uint32_t const x = t_.exact(K::of(s.destination.address()), s.destination.length());
       if (x == kNoId || !vias_.has(t_.node(x).routes, s.via)) return false;
-      if (sub_.empty()) {
-         own_.assign(t_.slots(), 0);
-         sub_.assign(t_.slots(), 0);
-      }
+      if (own_.empty()) own_.assign(t_.slots(), 0);
       ++own_[x];
-      for (unsigned i = 0; i < depth; ++i) ++sub_[path[i]];
       return true;
    }
 
    // Every route of the trie, in preorder (route order), takes the summary step.
    void run() {
       if (t_.root() == kNoId) return;
-      if (own_.empty()) own_.assign(t_.slots(), 0);
+      if (own_.empty()) {
+         own_.assign(t_.slots(), 0);
+      } else {
+         countSubtrees();
+      }
       std::vector<Frame> stack;
       stack.reserve(Trie::kMaxDepth);
       stack.push_back({t_.root(), 0, kNoId, 0});
@@ -685,6 +767,27 @@ class FamilyRebuild {
       std::uint32_t nearest;  // the deepest strict ancestor holding members, or 0
       std::uint8_t state;     // 0: not visited; 1, 2: child 0, 1 next; 3: done
    };
+
+   // sub_ from own_, bottom-up: one pass over the trie, where summing along every member's root path
+   // would cost a cache miss per level per member.
+   void countSubtrees() {
+      sub_.assign(t_.slots(), 0);
+      std::vector<std::uint32_t> stack{t_.root()};
+      std::vector<std::uint32_t> order;  // preorder; children are summed in reverse of it
+      order.reserve(t_.slots());
+      while (!stack.empty()) {
+         std::uint32_t const x = stack.back();
+         stack.pop_back();
+         order.push_back(x);
+         for (std::uint32_t c : t_.node(x).child) {
+            if (c != kNoId) stack.push_back(c);
+         }
+      }
+      for (auto it = order.rbegin(); it != order.rend(); ++it) {
+         Node const& n = t_.node(*it);
+         sub_[*it] = own_[*it] + sub_[n.child[0]] + sub_[n.child[1]];
+      }
+   }
 
    // The summary steps of every route at the node on top of the stack.
    void visit(std::vector<Frame> const& stack) {
