@@ -333,12 +333,13 @@ class FamilyTrie {
    // A root path holds at most one node per length.
    static constexpr unsigned kMaxDepth = K::width + 1;
 
-   FamilyTrie() { nodes_.resize(1); }
+   FamilyTrie() = default;
 
    std::uint32_t root() const noexcept { return root_; }
-   Node const& node(std::uint32_t id) const noexcept { return nodes_[id]; }
-   Node& node(std::uint32_t id) noexcept { return nodes_[id]; }
-   std::size_t slots() const noexcept { return nodes_.size(); }
+   Node const& node(std::uint32_t id) const noexcept { return blocks_[id >> kBlockBits][id & kBlockMask]; }
+   Node& node(std::uint32_t id) noexcept { return blocks_[id >> kBlockBits][id & kBlockMask]; }
+   // Every id in use is below this.
+   std::size_t slots() const noexcept { return used_; }
 
    // The destination node of exactly (key, len), or 0.
    std::uint32_t exact(K key, unsigned len) const noexcept {
@@ -347,7 +348,7 @@ class FamilyTrie {
       for (std::size_t i = home(key, len);; i = (i + 1) & mask) {
          std::uint32_t const id = slots_[i];
          if (id == kNoId) return kNoId;
-         Node const& n = nodes_[id];
+         Node const& n = node(id);
          if (n.len == len && n.key == key) return id;
       }
    }
@@ -358,7 +359,7 @@ class FamilyTrie {
                       unsigned* depth = nullptr) const noexcept {
       unsigned d = 0;
       for (std::uint32_t cur = root_; cur != kNoId;) {
-         Node const& n = nodes_[cur];
+         Node const& n = node(cur);
          if (n.len > len || common(n.key, key) < n.len) return kNoId;
          if (path) path[d++] = cur;
          if (n.len == len) {
@@ -373,7 +374,7 @@ class FamilyTrie {
    // The shortest node with routes whose prefix includes (key, len), or 0.
    std::uint32_t firstCovering(K key, unsigned len) const noexcept {
       for (std::uint32_t cur = root_; cur != kNoId;) {
-         Node const& n = nodes_[cur];
+         Node const& n = node(cur);
          if (n.len > len || common(n.key, key) < n.len) return kNoId;
          if (n.routes) return cur;
          if (n.len == len) return kNoId;
@@ -385,12 +386,12 @@ class FamilyTrie {
    // Makes room for the two nodes an insertion may need and for one more destination in the exact-match
    // table; after it, insert() and enter() cannot throw.
    void reserve() {
-      if (freeIds_.size() < 2 && nodes_.size() + 2 > nodes_.capacity()) {
-         if (nodes_.size() + 2 > std::size_t(0xffffffffu)) {
+      if (freeCount_ + (blocks_.size() << kBlockBits) < std::size_t(used_) + 2) {
+         if (blocks_.size() + 1 >= (std::size_t(1) << (32 - kBlockBits))) {
             Zat::throwRangeException("route table: too many destinations");
          }
-         nodes_.reserve(std::max<std::size_t>(nodes_.size() + 2, nodes_.capacity() * 2));
-         freeIds_.reserve(nodes_.capacity());
+         auto block = std::make_unique<Node[]>(std::size_t(1) << kBlockBits);
+         blocks_.push_back(std::move(block));
       }
       // At most three quarters full, so that probe runs stay short.
       if ((destinations_ + 1) * 4 > slots_.size() * 3) rehash(std::max<std::size_t>(16, slots_.size() * 2));
@@ -399,7 +400,7 @@ class FamilyTrie {
    // Node `id` became a destination (it gained its first route): the exact-match table learns it.
    void enter(std::uint32_t id) noexcept {
       std::size_t const mask = slots_.size() - 1;
-      std::size_t i = home(nodes_[id].key, nodes_[id].len);
+      std::size_t i = home(node(id).key, node(id).len);
       while (slots_[i] != kNoId) i = (i + 1) & mask;
       slots_[i] = id;
       ++destinations_;
@@ -409,10 +410,10 @@ class FamilyTrie {
    // back into the hole when their home allows, so that no run is ever broken.
    void leave(std::uint32_t id) noexcept {
       std::size_t const mask = slots_.size() - 1;
-      std::size_t i = home(nodes_[id].key, nodes_[id].len);
+      std::size_t i = home(node(id).key, node(id).len);
       while (slots_[i] != id) i = (i + 1) & mask;
       for (std::size_t j = (i + 1) & mask; slots_[j] != kNoId; j = (j + 1) & mask) {
-         std::size_t const h = home(nodes_[slots_[j]].key, nodes_[slots_[j]].len);
+         std::size_t const h = home(node(slots_[j]).key, node(slots_[j]).len);
          // The entry at j may fill the hole at i unless its home lies cyclically in (i, j].
          bool const stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
          if (!stays) {
@@ -430,21 +431,21 @@ class FamilyTrie {
       unsigned side = 0;
       std::uint32_t cur = root_;
       while (cur != kNoId) {
-         Node const& n = nodes_[cur];
+         Node const& n = node(cur);
          unsigned const cpl = std::min({common(n.key, key), unsigned(n.len), len});
          if (cpl < n.len) {
             if (cpl == len) {
                // The new destination sits above `cur`.
                std::uint32_t const id = alloc(key, len);
-               nodes_[id].child[nodes_[cur].key.bit(len)] = cur;
+               node(id).child[node(cur).key.bit(len)] = cur;
                link(parent, side, id);
                return id;
             }
             // They part at bit cpl: a fork there takes both.
             std::uint32_t const leaf = alloc(key, len);
             std::uint32_t const fork = alloc(key.masked(cpl), cpl);
-            nodes_[fork].child[key.bit(cpl)] = leaf;
-            nodes_[fork].child[nodes_[cur].key.bit(cpl)] = cur;
+            node(fork).child[key.bit(cpl)] = leaf;
+            node(fork).child[node(cur).key.bit(cpl)] = cur;
             link(parent, side, fork);
             return leaf;
          }
@@ -464,8 +465,8 @@ class FamilyTrie {
       std::uint32_t path[kMaxDepth];
       unsigned depth = 0;
       std::uint32_t const x = find(key, len, path, &depth);
-      if (x == kNoId || nodes_[x].routes != 0) return;
-      Node const& n = nodes_[x];
+      if (x == kNoId || node(x).routes != 0) return;
+      Node const& n = node(x);
       unsigned const kids = (n.child[0] != kNoId) + (n.child[1] != kNoId);
       if (kids == 2) return;
       std::uint32_t const parent = depth >= 2 ? path[depth - 2] : kNoId;
@@ -476,8 +477,8 @@ class FamilyTrie {
       }
       replace(parent, x, kNoId);
       release(x);
-      if (parent != kNoId && nodes_[parent].routes == 0) {
-         Node const& p = nodes_[parent];
+      if (parent != kNoId && node(parent).routes == 0) {
+         Node const& p = node(parent);
          std::uint32_t const other = p.child[0] != kNoId ? p.child[0] : p.child[1];
          replace(depth >= 3 ? path[depth - 3] : kNoId, parent, other);
          release(parent);
@@ -485,24 +486,30 @@ class FamilyTrie {
    }
 
    std::size_t bytesUsed() const noexcept {
-      return nodes_.capacity() * sizeof(Node) + freeIds_.capacity() * 4 + slots_.capacity() * 4;
+      return (blocks_.size() << kBlockBits) * sizeof(Node) + blocks_.capacity() * sizeof(blocks_[0]) +
+             slots_.capacity() * 4;
    }
-   std::size_t nodeCount() const noexcept { return nodes_.size() - 1 - freeIds_.size(); }
+   std::size_t nodeCount() const noexcept { return used_ - 1 - freeCount_; }
 
  private:
    std::uint32_t alloc(K key, unsigned len) noexcept {
       std::uint32_t id;
-      if (!freeIds_.empty()) {
-         id = freeIds_.back();
-         freeIds_.pop_back();
+      if (freeHead_ != kNoId) {
+         id = freeHead_;
+         freeHead_ = node(id).child[0];
+         --freeCount_;
       } else {
-         id = std::uint32_t(nodes_.size());
-         nodes_.emplace_back();  // capacity was reserved
+         id = used_++;  // reserve() made room
       }
-      nodes_[id] = Node{key, {kNoId, kNoId}, 0, std::uint8_t(len)};
+      node(id) = Node{key, {kNoId, kNoId}, 0, std::uint8_t(len)};
       return id;
    }
-   void release(std::uint32_t id) noexcept { freeIds_.push_back(id); }
+   // Freed nodes chain through child[0].
+   void release(std::uint32_t id) noexcept {
+      node(id).child[0] = freeHead_;
+      freeHead_ = id;
+      ++freeCount_;
+   }
    std::size_t home(K key, unsigned len) const noexcept {
       return std::size_t(key.hash(len) >> (64 - std::countr_zero(slots_.size())));
    }
@@ -511,7 +518,7 @@ class FamilyTrie {
       old.swap(slots_);
       for (std::uint32_t id : old) {
          if (id != kNoId) {
-            std::size_t i = home(nodes_[id].key, nodes_[id].len);
+            std::size_t i = home(node(id).key, node(id).len);
             while (slots_[i] != kNoId) i = (i + 1) & (slots_.size() - 1);
             slots_[i] = id;
          }
@@ -521,7 +528,7 @@ class FamilyTrie {
       if (parent == kNoId) {
          root_ = id;
       } else {
-         nodes_[parent].child[side] = id;
+         node(parent).child[side] = id;
       }
    }
    void replace(std::uint32_t parent, std::uint32_t old, std::uint32_t now) noexcept {
@@ -529,12 +536,18 @@ class FamilyTrie {
          root_ = now;
          return;
       }
-      Node& p = nodes_[parent];
+      Node& p = node(parent);
       p.child[p.child[0] == old ? 0 : 1] = now;
    }
 
-   std::vector<Node> nodes_;
-   std::vector<std::uint32_t> freeIds_;
+   // Nodes live in blocks that never move: growth copies nothing, leaves no slack past the last block,
+   // and never holds the old and the new copy of the tree at once. Id 0 is the null node.
+   static constexpr unsigned kBlockBits = 14;
+   static constexpr std::uint32_t kBlockMask = (std::uint32_t(1) << kBlockBits) - 1;
+   std::vector<std::unique_ptr<Node[]>> blocks_;
+   std::uint32_t used_ = 1;  // ids handed out, the null node included
+   std::uint32_t freeHead_ = kNoId;
+   std::size_t freeCount_ = 0;
    std::uint32_t root_ = kNoId;
    std::vector<std::uint32_t> slots_;  // destination node ids by (key, len); size a power of two
    std::size_t destinations_ = 0;
