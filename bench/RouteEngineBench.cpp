@@ -140,6 +140,26 @@ void BM_RebuildFromEmpty(benchmark::State& state, int family) {
    state.counters["summary"] = double(size);
 }
 
+// Part of every rebuild from empty is filling the set: the rebuild's own result, inserted in route order
+// into an empty summary, with nothing else to do.
+void BM_SummaryFillFloor(benchmark::State& state, int family) {
+   Table const& t = table(family);
+   if (!ready(state, t)) return;
+   Summary result;
+   VelL3V2::detail::recomputeSummary(*t.index, result);
+   std::vector<RouteKey> routes;
+   for (RouteKey const& r : result) routes.push_back(r);
+   std::sort(routes.begin(), routes.end());
+   for (auto _ : state) {
+      auto summary = std::make_unique<Summary>();
+      for (RouteKey const& r : routes) summary->insert(r);
+      state.PauseTiming();
+      summary.reset();
+      state.ResumeTiming();
+   }
+   state.counters["summary"] = double(routes.size());
+}
+
 // Counts what a rebuild changes in the summary.
 struct Touches : VelL3V2::detail::SummaryEvents<RouteKey> {
    std::size_t changes = 0;
@@ -336,6 +356,8 @@ BENCHMARK_CAPTURE(BM_IndexAddAll, v4, 4)->Apply(families);
 BENCHMARK_CAPTURE(BM_IndexAddAll, v6, 6)->Apply(families);
 BENCHMARK_CAPTURE(BM_RebuildFromEmpty, v4, 4)->Apply(families);
 BENCHMARK_CAPTURE(BM_RebuildFromEmpty, v6, 6)->Apply(families);
+BENCHMARK_CAPTURE(BM_SummaryFillFloor, v4, 4)->Apply(families);
+BENCHMARK_CAPTURE(BM_SummaryFillFloor, v6, 6)->Apply(families);
 BENCHMARK_CAPTURE(BM_RebuildAfterOnePercent, v4, 4)->Apply(families);
 BENCHMARK_CAPTURE(BM_RebuildAfterOnePercent, v6, 6)->Apply(families);
 BENCHMARK_CAPTURE(BM_RebuildSample, v4, 4)->Apply(families);
@@ -355,10 +377,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
    void ReportRuns(std::vector<Run> const& runs) override {
       ConsoleReporter::ReportRuns(runs);
       for (Run const& r : runs) {
-         if (r.error_occurred || r.run_type != Run::RT_Iteration || r.iterations == 0) continue;
+         if (r.error_occurred || r.iterations == 0) continue;
          std::string name = r.benchmark_name();
+         if (r.run_type == Run::RT_Aggregate) {
+            // With repetitions, the median stands for the benchmark.
+            if (r.aggregate_name != "median") continue;
+            name.resize(name.size() - std::string("_median").size());
+         }
          if (auto cut = name.find("/iterations:"); cut != std::string::npos) name.resize(cut);
-         seconds_[name] = r.real_accumulated_time / double(r.iterations);
+         if (auto cut = name.find("/repeats:"); cut != std::string::npos) name.resize(cut);
+         seconds_[name] = r.run_type == Run::RT_Aggregate ? r.GetAdjustedRealTime() / timeScale(r.time_unit)
+                                                          : r.real_accumulated_time / double(r.iterations);
       }
    }
 
@@ -368,6 +397,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
          std::string const s(f);
          ratio("rebuild from empty / std::sort of the same routes", "BM_RebuildFromEmpty/" + s,
                "BM_SortFloor/" + s, "goal <= 3");
+         ratio("rebuild from empty / filling the set with its result", "BM_RebuildFromEmpty/" + s,
+               "BM_SummaryFillFloor/" + s, "floor");
          ratio("rebuild after 1% change / std::sort", "BM_RebuildAfterOnePercent/" + s, "BM_SortFloor/" + s,
                "goal <= 3");
          ratio("lookup of a table prefix / std::map::find", "BM_LookupPrefix/" + s, "BM_MapFind/" + s,
@@ -388,6 +419,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
       }
       std::printf("  %-52s %-4s  %10.3f   (%s)\n", what, a.substr(a.rfind('/') + 1).c_str(),
                   ia->second / ib->second, goal);
+   }
+   // Units per second of a benchmark time unit.
+   static double timeScale(benchmark::TimeUnit u) {
+      switch (u) {
+         case benchmark::kNanosecond:
+            return 1e9;
+         case benchmark::kMicrosecond:
+            return 1e6;
+         case benchmark::kMillisecond:
+            return 1e3;
+         default:
+            return 1.0;
+      }
    }
    std::map<std::string, double> seconds_;
 };

@@ -18,6 +18,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -807,23 +808,30 @@ class FamilyRebuild {
       Frame const& f = stack.back();
       std::uint32_t const n = f.node;
       Node const& node = t_.node(n);
-      IpGenPrefix const dest(node.key.address(), node.len);
       if (node.len == 0) {
          // This family's default destination: never summarised.
-         if (events_)
+         if (events_) {
+            IpGenPrefix const dest(node.key.address(), node.len);
             vias_.each(node.routes, [&](IpGenAddr const& via) { port_.skipDefault(RouteKey{dest, via}); });
+         }
          return;
       }
+      // Most routes are covered and, without a handler, need nothing at all: not even their destination
+      // as a value, so it is made only when a step uses it.
+      std::optional<IpGenPrefix> dest;
+      auto route = [&](IpGenAddr const& via) {
+         if (!dest) dest.emplace(node.key.address(), node.len);
+         return RouteKey{*dest, via};
+      };
       vias_.each(node.routes, [&](IpGenAddr const& via) {
-         RouteKey const r{dest, via};
          std::uint32_t const covering = f.above + own_[n];
          std::uint32_t const below = sub_.empty() ? 0 : sub_[n] - own_[n];
          if (below != 0) {
-            replay(stack, r, covering);
+            replay(stack, route(via), covering);
          } else if (covering == 0) {
-            add(n, r);
+            add(n, route(via));
          } else if (events_) {
-            port_.skipIncluded(r, firstCovering(stack, covering).route);
+            port_.skipIncluded(route(via), firstCovering(stack, covering).route);
          }
       });
    }
