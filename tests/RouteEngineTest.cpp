@@ -490,6 +490,45 @@ TEST(RouteEngineIndex, HostRoutesAndDeepForks) {
    EXPECT_EQ(index.lookup(IpGenAddr("::")), IpGenAddr());
 }
 
+// Vias of every family on one destination, many of them, added and removed in random order: the
+// smallest one answers, and the summary keeps it.
+TEST(RouteEngineIndex, ManyViasPerDestination) {
+   std::mt19937 rng(19);
+   std::vector<IpGenAddr> vias{IpGenAddr()};
+   for (std::uint32_t i = 0; i < 3000; ++i) {
+      vias.push_back(IpGenAddr::v4(0xc0000200u + i * 7919u));
+      IpGenAddr::Bytes b{0x20, 0x01, 0x0d, 0xb8};
+      b[14] = std::uint8_t(i >> 8);
+      b[15] = std::uint8_t(i);
+      vias.push_back(IpGenAddr::v6(b));
+   }
+   std::shuffle(vias.begin(), vias.end(), rng);
+   IpGenPrefix const dest("10.0.0.0/8");
+   RouteIndex<> index;
+   std::set<IpGenAddr> present;
+   for (IpGenAddr const& v : vias) {
+      ASSERT_TRUE(index.add(RouteKey{dest, v}));
+      present.insert(v);
+      ASSERT_EQ(index.lookup(IpGenAddr("10.1.2.3")), *present.begin());
+   }
+   EXPECT_FALSE(index.add(RouteKey{dest, vias[17]}));
+   EXPECT_EQ(index.size(), vias.size());
+   EXPECT_EQ(index.nodeCount(), 1u);
+   Summary summary;
+   VelL3V2::detail::recomputeSummary(index, summary);
+   EXPECT_EQ(members(summary), (std::vector<RouteKey>{{dest, IpGenAddr()}}));  // no family sorts first
+   std::shuffle(vias.begin(), vias.end(), rng);
+   for (IpGenAddr const& v : vias) {
+      ASSERT_TRUE(index.contains(RouteKey{dest, v}));
+      ASSERT_TRUE(index.remove(RouteKey{dest, v}));
+      ASSERT_FALSE(index.contains(RouteKey{dest, v}));
+      present.erase(v);
+      ASSERT_EQ(index.lookup(IpGenAddr("10.1.2.3")), present.empty() ? IpGenAddr() : *present.begin());
+   }
+   EXPECT_EQ(index.size(), 0u);
+   EXPECT_EQ(index.nodeCount(), 0u);
+}
+
 // Nodes are destinations and the forks two destinations need, nothing more, before and after removals.
 TEST(RouteEngineIndex, TrieKeepsOnlyTheNodesItNeeds) {
    RouteIndex<> index;

@@ -160,10 +160,13 @@ class ViaPool {
       } else {
          if (addrs_.size() >= kMaxVias) Zat::throwRangeException("route table: too many distinct vias");
          id = std::uint32_t(addrs_.size());
-         addrs_.reserve(addrs_.size() + 1);
-         refs_.reserve(addrs_.size() + 1);
-         // Released ids go to free_ on paths that must not throw: room for all of them is made here.
-         free_.reserve(addrs_.capacity());
+         if (addrs_.size() == addrs_.capacity()) {
+            // Room for every id in all three, so that nothing below and no release() can throw.
+            std::size_t const room = std::max<std::size_t>(16, addrs_.capacity() * 2);
+            addrs_.reserve(room);
+            refs_.reserve(room);
+            free_.reserve(room);
+         }
          ids_.emplace(a, id);
          addrs_.push_back(a);
          refs_.push_back(0);
@@ -300,13 +303,11 @@ class ViaSets {
       }
       if (lists_.size() >= kMany)
          Zat::throwRangeException("route table: too many destinations with several vias");
-      lists_.emplace_back();
-      try {
-         freeLists_.reserve(lists_.size());
-      } catch (...) {
-         lists_.pop_back();
-         throw;
+      // Every list may be freed at once, and freeing must not throw: the free list gets room for all.
+      if (freeLists_.capacity() < lists_.size() + 1) {
+         freeLists_.reserve(std::max<std::size_t>(16, 2 * (lists_.size() + 1)));
       }
+      lists_.emplace_back();
       return std::uint32_t(lists_.size() - 1);
    }
 
