@@ -68,7 +68,9 @@ struct RouteTraits<RouteKey> {
 
 // What a summary rebuild reports, in the order the literal walk would. The summary holds the state the
 // walk has at that point (the route being removed is still in it; the route being added is not yet).
-// Handlers must not change the summary: the rebuild refuses to go on if one does.
+// Handlers must not change the summary: the rebuild refuses to go on if one does (PreconditionException).
+// A handler that throws stops the rebuild where it stands: the summary keeps the steps already taken and
+// the table is untouched, so a later rebuild starts from that summary like from any other.
 template <class R>
 class SummaryEvents {
  public:

@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -253,6 +255,40 @@ Change onePercent(std::vector<RouteKey> const& routes, std::uint32_t seed) {
 }
 
 }  // namespace
+
+// The loader refuses anything but "PREFIX NEXTHOP" lines, naming the line, and needs no shared data.
+TEST(RouteEngineLong, MalformedLinesAreRefusedWithTheirLineNumber) {
+   std::string const dir = ::testing::TempDir();
+   auto write = [&](std::string const& name, std::string const& text) {
+      std::string const path = dir + "/" + name;
+      FILE* pipe = popen(("gzip -c > '" + path + "'").c_str(), "w");
+      EXPECT_NE(pipe, nullptr);
+      if (pipe) {
+         std::fwrite(text.data(), 1, text.size(), pipe);
+         EXPECT_EQ(pclose(pipe), 0);
+      }
+      return path;
+   };
+   auto failure = [](std::string const& path) -> std::string {
+      try {
+         routefile::load(path);
+      } catch (std::runtime_error const& e) {
+         return e.what();
+      }
+      return "no exception";
+   };
+   std::string const good = write("good.txt.gz", "10.0.0.0/8 192.0.2.1\n2001:db8::/32 2001:db8::1\n");
+   std::vector<RouteKey> const routes = routefile::load(good);
+   ASSERT_EQ(routes.size(), 2u);
+   EXPECT_EQ(routes[1], (RouteKey{IpGenPrefix("2001:db8::/32"), IpGenAddr("2001:db8::1")}));
+
+   for (std::string const bad : {"10.0.0.0/33 192.0.2.1", "10.0.0.0/8", "10.0.0.0/8 ", " 192.0.2.1",
+                                 "10.0.0.0/8 192.0.2.x", "10.0.0.0 192.0.2.1", ""}) {
+      std::string const path = write("bad.txt.gz", "10.0.0.0/8 192.0.2.1\n" + bad + "\n");
+      EXPECT_NE(failure(path).find("bad.txt.gz:2: not 'PREFIX NEXTHOP'"), std::string::npos) << bad;
+   }
+   EXPECT_NE(failure(dir + "/absent.txt.gz").find("failed"), std::string::npos);
+}
 
 TEST(RouteEngineLong, TablesLoad) {
    REQUIRE_DATA();
