@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -762,6 +763,52 @@ TEST(RouteEngineSummary, HandlerThatChangesTheSummaryIsRefused) {
    Meddler m;
    m.s = &f.summary;
    EXPECT_THROW(VelL3V2::detail::recomputeSummary(f.index, f.summary, &m), Zat::PreconditionException);
+}
+
+// A handler that throws stops the rebuild at that event; what it leaves is a summary like any other,
+// and the next rebuild from it gives the literal walk's result.
+TEST(RouteEngineSummary, HandlerThatThrowsStopsTheRebuildWhereItStands) {
+   struct Thrower : Recorder {
+      std::size_t at = 0;
+      void adding(RouteKey const& r) override {
+         Recorder::adding(r);
+         if (log.size() == at) throw std::runtime_error("handler gave up");
+      }
+      void removal(RouteKey const& r, RouteKey const& s) override {
+         Recorder::removal(r, s);
+         if (log.size() == at) throw std::runtime_error("handler gave up");
+      }
+   };
+   Gen g(29);
+   int thrown = 0;
+   for (int i = 0; i < 300; ++i) {
+      std::set<RouteKey> table;
+      RouteIndex<> index;
+      for (unsigned k = g.below(12); k > 0; --k) {
+         RouteKey const r = g.routeKey();
+         table.insert(r);
+         index.add(r);
+      }
+      Summary prior;
+      for (unsigned k = g.below(5); k > 0; --k) prior.insert(g.routeKey());
+      Summary summary = prior;
+      Thrower t;
+      t.at = 1 + g.below(6);
+      try {
+         VelL3V2::detail::recomputeSummary(index, summary, &t);
+      } catch (std::runtime_error const&) {
+         ++thrown;
+      }
+      ASSERT_EQ(index.size(), table.size());
+      Summary expected = summary;
+      std::vector<ref::Event> log;
+      ref::recompute(table, expected, log);
+      Recorder rec;
+      VelL3V2::detail::recomputeSummary(index, summary, &rec);
+      ASSERT_EQ(members(summary), members(expected));
+      ASSERT_EQ(rec.log, log);
+   }
+   EXPECT_GT(thrown, 100);
 }
 
 TEST(RouteEngineSummary, SingleStepIsTheLiteralWalk) {
