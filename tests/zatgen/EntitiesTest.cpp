@@ -2,6 +2,8 @@
 // deletion while walking and destruction.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Recorder.h"
 #include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
@@ -200,4 +202,27 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    EXPECT_EQ(n, 3);
    EXPECT_EQ(root->tagSize(), 0u);
    EXPECT_EQ(t.methods->iterator(root.get(), 258, nullptr), nullptr);
+   // Map entries give their values; entity members give the entity; a start key that is absent starts
+   // at the next key in the collection's order.
+   root->scoreIs("x", 10);
+   root->scoreIs("y", 20);
+   std::map<std::string, std::uint32_t> seen;
+   for (auto m = t.methods->iterator(root.get(), 262, nullptr); m->notAtEnd(); m->advance()) {
+      seen[m->key().as<Zat::String>().str()] = m->current().as<std::uint32_t>();
+   }
+   EXPECT_EQ(seen, (std::map<std::string, std::uint32_t>{{"s", 1}, {"x", 10}, {"y", 20}}));
+   root->memberIs("m1", 1);
+   auto members = t.methods->iterator(root.get(), 263, nullptr);
+   std::size_t count = 0;
+   for (; members->notAtEnd(); members->advance()) {
+      auto e = members->current().asEntity<Member>();
+      EXPECT_EQ(e->name(), members->key().as<Zat::String>());
+      ++count;
+   }
+   EXPECT_EQ(count, root->memberSize());
+   Zat::Any from = Zat::Any::of(Zat::String("y"));
+   auto fromY = t.methods->iterator(root.get(), 262, &from);
+   ASSERT_TRUE(fromY->notAtEnd());
+   EXPECT_EQ(fromY->key().as<Zat::String>(), Zat::String("y"));
+   EXPECT_THROW(t.methods->iterator(root.get(), 262, &yes), Zat::TypeException);
 }

@@ -124,13 +124,13 @@ def _iterator(unit, decl, w):
     w.indent()
     w(f"auto& self = *static_cast<{T}*>(obj);")
     w("switch (attrId) {").indent()
-    kinds = {"set": "SetIterator", "map": "MapIterator", "coll": "EntityIterator"}
+    kinds = {"set", "map", "coll"}
     for a in decl.reflected_attrs:
         if a.hidden or a.kind not in kinds:
             continue
         k = cpp_type(unit, key_type(unit, a))
         w(f"case {a.id}:").indent()
-        w(f"return Zat::gen::iterator<Zat::gen::{kinds[a.kind]}>(self.{a.name}Collection(), from, "
+        w(f"return Zat::gen::iterator(self.{a.name}Collection(), from, "
           f"[&self]({k} const& k) {{ self.{a.name}Del(k); }});")
         w.dedent()
     w("default:").indent()

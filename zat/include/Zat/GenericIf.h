@@ -172,34 +172,26 @@ AttrOpResult function(AttrOp op, Call&& call, Any const& key, Any& value) {
 // The i-th of `n` call arguments: `key` itself when there is one, an element of an AnyList otherwise.
 Any const& argument(Any const& key, std::size_t i, std::size_t n);
 
-// Cursor adapters for the three hash collection kinds.
+// A tool's cursor over a hash collection: its element is true for a set member, the value of a map
+// entry, or the member entity of an entity collection.
 template <class Coll, class Erase>
-class SetIterator : public GenericIterator {
+class CollectionIterator : public GenericIterator {
   public:
-   SetIterator(Coll const& c, Any const* from, Erase erase)
-       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
-   Any key() const override { return Any::of(c_.key()); }
-   void advance() override { ++c_; }
-   bool notAtEnd() const override { return bool(c_); }
-   Any current() const override { return Any::of(true); }
-   void deleteCurrent() override { erase_(c_.key()); }
-
-  private:
-   decltype(std::declval<Coll const&>().cursor()) c_;
-   Erase erase_;
-};
-
-template <class Coll, class Erase>
-class MapIterator : public GenericIterator {
-  public:
-   MapIterator(Coll const& c, Any const* from, Erase erase)
+   CollectionIterator(Coll const& c, Any const* from, Erase erase)
        : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
    Any key() const override { return Any::of(c_.key()); }
    void advance() override { ++c_; }
    bool notAtEnd() const override { return bool(c_); }
    Any current() const override {
-      auto const* e = c_.entry();
-      return e ? Any::of(e->second) : Any();
+      using Entry = std::remove_cvref_t<decltype(*c_.entry())>;
+      if constexpr (std::is_same_v<Entry, typename Coll::Key>) {
+         return Any::of(true);
+      } else {
+         auto const* e = c_.entry();
+         if (!e) return Any();
+         if constexpr (requires { e->second; }) return Any::of(e->second);
+         else return Any::entity(Ptr<PtrInterface>(e->get()));
+      }
    }
    void deleteCurrent() override { erase_(c_.key()); }
 
@@ -209,27 +201,8 @@ class MapIterator : public GenericIterator {
 };
 
 template <class Coll, class Erase>
-class EntityIterator : public GenericIterator {
-  public:
-   EntityIterator(Coll const& c, Any const* from, Erase erase)
-       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
-   Any key() const override { return Any::of(c_.key()); }
-   void advance() override { ++c_; }
-   bool notAtEnd() const override { return bool(c_); }
-   Any current() const override {
-      auto const* e = c_.entry();
-      return e ? Any::entity(Ptr<PtrInterface>(e->get())) : Any();
-   }
-   void deleteCurrent() override { erase_(c_.key()); }
-
-  private:
-   decltype(std::declval<Coll const&>().cursor()) c_;
-   Erase erase_;
-};
-
-template <template <class, class> class It, class Coll, class Erase>
 std::unique_ptr<GenericIterator> iterator(Coll const& c, Any const* from, Erase erase) {
-   return std::make_unique<It<Coll, Erase>>(c, from, std::move(erase));
+   return std::make_unique<CollectionIterator<Coll, Erase>>(c, from, std::move(erase));
 }
 
 }  // namespace gen
