@@ -207,8 +207,8 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    root->scoreIs("x", 10);
    root->scoreIs("y", 20);
    std::map<std::string, std::uint32_t> seen;
-   for (auto m = t.methods->iterator(root.get(), 262, nullptr); m->notAtEnd(); m->advance()) {
-      seen[m->key().as<Zat::String>().str()] = m->current().as<std::uint32_t>();
+   for (auto it2 = t.methods->iterator(root.get(), 262, nullptr); it2->notAtEnd(); it2->advance()) {
+      seen[it2->key().as<Zat::String>().str()] = it2->current().as<std::uint32_t>();
    }
    EXPECT_EQ(seen, (std::map<std::string, std::uint32_t>{{"s", 1}, {"x", 10}, {"y", 20}}));
    root->memberIs("m1", 1);
