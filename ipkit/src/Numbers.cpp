@@ -37,10 +37,10 @@ std::uint64_t parseWholeNumber(std::string_view typeName, std::string_view text,
 }  // namespace detail
 
 IpProto::IpProto(std::string_view text)
-    : v_(std::uint8_t(detail::parseWholeNumber("IpProto", text, 255, false))) {}
-Port::Port(std::string_view text) : v_(std::uint16_t(detail::parseWholeNumber("Port", text, 65535, false))) {}
+    : Number(detail::parseWholeNumber(typeName, text, 255, false)) {}
+Port::Port(std::string_view text) : Number(detail::parseWholeNumber(typeName, text, 65535, false)) {}
 EthType::EthType(std::string_view text)
-    : v_(std::uint16_t(detail::parseWholeNumber("EthType", text, 65535, true))) {}
+    : Number(detail::parseWholeNumber(typeName, text, 65535, true)) {}
 
 Zat::String IpProto::stringValue() const {
    return Zat::valueToStrep(v_);

@@ -46,114 +46,80 @@ concept Integer = std::integral<I> && !std::same_as<I, bool>;
 
 }  // namespace detail
 
-// An IP protocol number, 0..255.
-class IpProto {
- public:
-   constexpr IpProto() noexcept = default;
-   // Implicit, so that l3AppIs(6) reads naturally; a value outside 0..255 raises RangeException.
-   template <detail::Integer I>
-   constexpr IpProto(I v) : v_(detail::checkedNumber<std::uint8_t>(v, 255, "IpProto")) {}
-   // Decimal digits only.
-   explicit IpProto(std::string_view text);
+namespace detail {
 
-   constexpr operator std::uint8_t() const noexcept { return v_; }
-   constexpr std::uint8_t value() const noexcept { return v_; }
-   // Decimal.
-   Zat::String stringValue() const;
+// What the protocol numbers share: an integer of type Rep in 0..Max that converts both ways, compares
+// with its own type and with plain integers, and hashes at its own width. Each number is its own type
+// (Derived), so a port cannot be passed where a protocol is meant.
+template <class Derived, class Rep, std::uint64_t Max>
+class Number {
+ public:
+   constexpr Number() noexcept = default;
+   // Implicit, so that l3AppIs(6) reads naturally; a value outside 0..Max raises RangeException.
+   template <Integer I>
+   constexpr Number(I v) : v_(checkedNumber<Rep>(v, Max, Derived::typeName)) {}
+
+   constexpr operator Rep() const noexcept { return v_; }
+   constexpr Rep value() const noexcept { return v_; }
    std::uint32_t hash(std::uint32_t seed) const noexcept { return Zat::hashSingleAttr(seed, v_); }
 
    static bool isEq(void const* a, void const* b) noexcept {
-      return *static_cast<IpProto const*>(a) == *static_cast<IpProto const*>(b);
+      return static_cast<Derived const*>(a)->v_ == static_cast<Derived const*>(b)->v_;
    }
-   friend constexpr bool operator==(IpProto const&, IpProto const&) noexcept = default;
-   friend constexpr std::strong_ordering operator<=>(IpProto const&, IpProto const&) noexcept = default;
+   friend constexpr bool operator==(Derived const& a, Derived const& b) noexcept { return a.v_ == b.v_; }
+   friend constexpr std::strong_ordering operator<=>(Derived const& a, Derived const& b) noexcept {
+      return a.v_ <=> b.v_;
+   }
    // Exact matches for plain integers, so that proto == 6 does not have to choose between converting
    // either side.
-   template <detail::Integer I>
-   friend constexpr bool operator==(IpProto a, I b) noexcept {
+   template <Integer I>
+   friend constexpr bool operator==(Derived const& a, I b) noexcept {
       return std::cmp_equal(a.v_, b);
    }
-   template <detail::Integer I>
-   friend constexpr std::strong_ordering operator<=>(IpProto a, I b) noexcept {
+   template <Integer I>
+   friend constexpr std::strong_ordering operator<=>(Derived const& a, I b) noexcept {
       return std::cmp_less(a.v_, b)    ? std::strong_ordering::less
              : std::cmp_equal(a.v_, b) ? std::strong_ordering::equal
                                        : std::strong_ordering::greater;
    }
 
- private:
-   std::uint8_t v_ = 0;
+ protected:
+   Rep v_ = 0;
+};
+
+}  // namespace detail
+
+// An IP protocol number, 0..255.
+class IpProto : public detail::Number<IpProto, std::uint8_t, 255> {
+ public:
+   static constexpr std::string_view typeName = "IpProto";
+   using Number::Number;
+   // Decimal digits only.
+   explicit IpProto(std::string_view text);
+   // Decimal.
+   Zat::String stringValue() const;
 };
 
 // A TCP or UDP port, 0..65535.
-class Port {
+class Port : public detail::Number<Port, std::uint16_t, 65535> {
  public:
-   constexpr Port() noexcept = default;
-   // Implicit, so that a port compares and passes as its number; outside 0..65535 raises RangeException.
-   template <detail::Integer I>
-   constexpr Port(I v) : v_(detail::checkedNumber<std::uint16_t>(v, 65535, "Port")) {}
+   static constexpr std::string_view typeName = "Port";
+   using Number::Number;
    // Decimal digits only.
    explicit Port(std::string_view text);
-
-   constexpr operator std::uint16_t() const noexcept { return v_; }
-   constexpr std::uint16_t value() const noexcept { return v_; }
    // Decimal.
    Zat::String stringValue() const;
-   std::uint32_t hash(std::uint32_t seed) const noexcept { return Zat::hashSingleAttr(seed, v_); }
-
-   static bool isEq(void const* a, void const* b) noexcept {
-      return *static_cast<Port const*>(a) == *static_cast<Port const*>(b);
-   }
-   friend constexpr bool operator==(Port const&, Port const&) noexcept = default;
-   friend constexpr std::strong_ordering operator<=>(Port const&, Port const&) noexcept = default;
-   template <detail::Integer I>
-   friend constexpr bool operator==(Port a, I b) noexcept {
-      return std::cmp_equal(a.v_, b);
-   }
-   template <detail::Integer I>
-   friend constexpr std::strong_ordering operator<=>(Port a, I b) noexcept {
-      return std::cmp_less(a.v_, b)    ? std::strong_ordering::less
-             : std::cmp_equal(a.v_, b) ? std::strong_ordering::equal
-                                       : std::strong_ordering::greater;
-   }
-
- private:
-   std::uint16_t v_ = 0;
 };
 
 // An Ethernet frame type, 0..65535. Streams as 0x0800, the way frame types are written everywhere else.
-class EthType {
+class EthType : public detail::Number<EthType, std::uint16_t, 65535> {
  public:
-   constexpr EthType() noexcept = default;
-   // Implicit, like the other protocol numbers; outside 0..65535 raises RangeException.
-   template <detail::Integer I>
-   constexpr EthType(I v) : v_(detail::checkedNumber<std::uint16_t>(v, 65535, "EthType")) {}
+   static constexpr std::string_view typeName = "EthType";
+   using Number::Number;
    // Decimal digits, or 0x and hex digits ("2048" or "0x0800").
    explicit EthType(std::string_view text);
-
-   constexpr operator std::uint16_t() const noexcept { return v_; }
-   constexpr std::uint16_t value() const noexcept { return v_; }
    // Decimal, the same as the text form.
    Zat::String stringValue() const;
-   std::uint32_t hash(std::uint32_t seed) const noexcept { return Zat::hashSingleAttr(seed, v_); }
-
-   static bool isEq(void const* a, void const* b) noexcept {
-      return *static_cast<EthType const*>(a) == *static_cast<EthType const*>(b);
-   }
-   friend constexpr bool operator==(EthType const&, EthType const&) noexcept = default;
-   friend constexpr std::strong_ordering operator<=>(EthType const&, EthType const&) noexcept = default;
-   template <detail::Integer I>
-   friend constexpr bool operator==(EthType a, I b) noexcept {
-      return std::cmp_equal(a.v_, b);
-   }
-   template <detail::Integer I>
-   friend constexpr std::strong_ordering operator<=>(EthType a, I b) noexcept {
-      return std::cmp_less(a.v_, b)    ? std::strong_ordering::less
-             : std::cmp_equal(a.v_, b) ? std::strong_ordering::equal
-                                       : std::strong_ordering::greater;
-   }
-
- private:
-   std::uint16_t v_ = 0;
 };
 
 // Decimal: 6, 80, 2048.
