@@ -13,56 +13,12 @@
 #include "Zat/Exception.h"
 #include "Zat/Hash.h"
 #include "Zat/Strep.h"
+#include "TextChecks.h"
 
 using namespace Ipkit;
 using Zat::strepToValue;
 
-namespace {
-// 'text', built without operator+ on a temporary (GCC 12 warns wrongly about overlapping copies there).
-std::string quoted(std::string_view text) {
-   std::string q(1, '\'');
-   q.append(text);
-   q.push_back('\'');
-   return q;
-}
-}  // namespace
-
-namespace {
-
-// The message of the RangeException `fn` raises, or a marker that no RangeException came.
-template <class F>
-std::string rangeError(F fn) {
-   try {
-      fn();
-   } catch (Zat::RangeException const& e) {
-      return e.what();
-   }
-   return "no RangeException";
-}
-
-template <class T>
-std::string strepOf(T const& v) {
-   return std::string(valueToStrep(v).view());
-}
-
-template <class T>
-std::string streamed(T const& v) {
-   std::ostringstream os;
-   os << v;
-   return os.str();
-}
-
-// Parsing `text` into a T that already holds `sentinel` must fail and leave both it and the range alone.
-template <class T>
-void expectParseFailsUntouched(std::string_view text, T const& sentinel) {
-   Zat::CharRange r(text);
-   T v = sentinel;
-   EXPECT_THROW(sequenceToValue(r, &v), Zat::RangeException) << text;
-   EXPECT_EQ(v, sentinel) << text;
-   EXPECT_EQ(r.offset(), 0u) << text;
-}
-
-}  // namespace
+using namespace testing_text;
 
 TEST(IpkitIpGenAddr, TextFormsAreCanonical) {
    struct Case {

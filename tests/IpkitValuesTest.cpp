@@ -12,41 +12,14 @@
 #include "Zat/Exception.h"
 #include "Zat/Hash.h"
 #include "Zat/Strep.h"
+#include "TextChecks.h"
 
 using namespace Ipkit;
 using Zat::strepToValue;
 
+using namespace testing_text;
+
 namespace {
-
-template <class F>
-std::string rangeError(F fn) {
-   try {
-      fn();
-   } catch (Zat::RangeException const& e) {
-      return e.what();
-   }
-   return "no RangeException";
-}
-
-template <class T>
-std::string strepOf(T const& v) {
-   return std::string(valueToStrep(v).view());
-}
-
-template <class T>
-std::string streamed(T const& v) {
-   std::ostringstream os;
-   os << v;
-   return os.str();
-}
-
-template <class T>
-void expectParseFailsUntouched(std::string_view text, T const& sentinel) {
-   Zat::CharRange r(text);
-   T v = sentinel;
-   EXPECT_THROW(sequenceToValue(r, &v), Zat::RangeException) << text;
-   EXPECT_EQ(v, sentinel) << text;
-}
 
 // Stands for a generated accessor that takes the protocol as its own type.
 bool l3AppIs(IpProto p) {

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "TextChecks.h"
 #include "Vel/VelL3CommonLocalTypes.h"
 
 using namespace VelL3Common;
@@ -11,16 +12,7 @@ using Ipkit::IpGenAddr;
 using Ipkit::IpGenPrefix;
 using Zat::String;
 
-namespace {
-std::string rangeError(auto parse) {
-   try {
-      parse();
-   } catch (Zat::RangeException const& e) {
-      return e.what();
-   }
-   return "no exception";
-}
-}  // namespace
+using testing_text::rangeError;
 
 TEST(VelL3CommonValues, L4AppBasics) {
    EXPECT_FALSE(bool(L4App()));
