@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Recorder.h"
@@ -41,7 +42,11 @@ class Rng {
 Zat::String const& strKey(int n) {
    static std::vector<Zat::String> const keys = [] {
       std::vector<Zat::String> v;
-      for (int i = 0; i < keySpace; ++i) v.emplace_back("k" + std::to_string(i));
+      for (int i = 0; i < keySpace; ++i) {
+         std::string k = "k";
+         k += std::to_string(i);
+         v.emplace_back(std::move(k));
+      }
       return v;
    }();
    return keys.at(std::size_t(n));
