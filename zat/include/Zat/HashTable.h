@@ -35,8 +35,10 @@ inline std::uint32_t keyHash(std::uint32_t seed, std::uint8_t k) noexcept {
 inline std::uint32_t keyHash(std::uint32_t seed, std::uint16_t k) noexcept {
    return hashSingleAttr(seed, k);
 }
+// The most common key, hashed inline: the same value as hashSingleAttr(seed, k), without a call into the
+// library for every lookup.
 inline std::uint32_t keyHash(std::uint32_t seed, std::uint32_t k) noexcept {
-   return hashSingleAttr(seed, k);
+   return Hash(seed).hashMix<4>(k).result();
 }
 inline std::uint32_t keyHash(std::uint32_t seed, std::uint64_t k) noexcept {
    return Hash(seed).hashMix<4>(std::uint32_t(k)).hashMix<4>(std::uint32_t(k >> 32)).result();
