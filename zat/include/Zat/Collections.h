@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "Zat/Exception.h"
@@ -135,24 +135,13 @@ struct TableWithTraits : HashTable<Entry, TraitsT> {
    using HashTable<Entry, TraitsT>::HashTable;
 };
 
-// A set of keys. `Constant` is the collection's own hash constant, XOR-ed with the process seed.
-template <class K, std::uint32_t Constant>
-class ValueSet {
+// What every keyed hash collection offers over its table: size, version, clearing and both walks.
+template <class TableT, class Ref>
+class HashCollection {
  public:
-   using Key = K;
-   using Table = TableWithTraits<K, SetTraits<K>>;
-   using const_iterator = UncheckedIterator<Table, K const&>;
-   static constexpr std::uint32_t hashConstant = Constant;
+   using Table = TableT;
+   using const_iterator = UncheckedIterator<Table, Ref>;
 
-   ValueSet() noexcept : t_(hashSeed32() ^ Constant) {}
-
-   // Adds `k`; answers whether it was absent.
-   bool insert(K const& k) {
-      return t_.findOrInsert(k, [&] { return k; }).second;
-   }
-   // Removes `k`; answers whether it was present.
-   bool erase(K const& k) noexcept { return t_.erase(k); }
-   bool contains(K const& k) const noexcept { return t_.findIndex(k) != Table::npos; }
    void clear() noexcept { t_.clear(); }
    std::size_t size() const noexcept { return t_.size(); }
    bool empty() const noexcept { return t_.empty(); }
@@ -161,26 +150,53 @@ class ValueSet {
    const_iterator begin() const noexcept { return {&t_, t_.first()}; }
    const_iterator end() const noexcept { return {&t_, Table::npos}; }
    Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
-   Cursor<Table> cursor(K const& from) const { return Cursor<Table>(&t_, from); }
+   Cursor<Table> cursor(typename Table::Key const& from) const { return Cursor<Table>(&t_, from); }
+
+ protected:
+   explicit HashCollection(std::uint32_t seed) noexcept : t_(seed) {}
+   Table t_;
+};
+
+// A set of keys. `Constant` is the collection's own hash constant, XOR-ed with the process seed.
+template <class K, std::uint32_t Constant>
+class ValueSet : public HashCollection<TableWithTraits<K, SetTraits<K>>, K const&> {
+   using Base = HashCollection<TableWithTraits<K, SetTraits<K>>, K const&>;
+
+ public:
+   using Key = K;
+   using Table = TableWithTraits<K, SetTraits<K>>;
+   static constexpr std::uint32_t hashConstant = Constant;
+
+   ValueSet() noexcept : Base(hashSeed32() ^ Constant) {}
+
+   // Adds `k`; answers whether it was absent.
+   bool insert(K const& k) {
+      return t_.findOrInsert(k, [&] { return k; }).second;
+   }
+   // Removes `k`; answers whether it was present.
+   bool erase(K const& k) noexcept { return t_.erase(k); }
+   bool contains(K const& k) const noexcept { return t_.findIndex(k) != Table::npos; }
 
    friend bool operator==(ValueSet const& a, ValueSet const& b) { return a.t_ == b.t_; }
 
  private:
-   Table t_;
+   using Base::t_;
 };
 
 // A map from keys to values.
 template <class K, class V, std::uint32_t Constant>
-class ValueMap {
+class ValueMap
+    : public HashCollection<TableWithTraits<std::pair<K, V>, MapTraits<K, V>>, std::pair<K, V> const&> {
+   using Base = HashCollection<TableWithTraits<std::pair<K, V>, MapTraits<K, V>>, std::pair<K, V> const&>;
+
  public:
    using Key = K;
    using Value = V;
    using Entry = std::pair<K, V>;
    using Table = TableWithTraits<Entry, MapTraits<K, V>>;
-   using const_iterator = UncheckedIterator<Table, Entry const&>;
    static constexpr std::uint32_t hashConstant = Constant;
 
-   ValueMap() noexcept : t_(hashSeed32() ^ Constant) {}
+   ValueMap() noexcept : Base(hashSeed32() ^ Constant) {}
 
    // Inserts or overwrites; answers whether anything changed (an equal value is left alone).
    bool set(K const& k, V const& v) {
@@ -196,20 +212,11 @@ class ValueMap {
    }
    bool erase(K const& k) noexcept { return t_.erase(k); }
    bool contains(K const& k) const noexcept { return t_.findIndex(k) != Table::npos; }
-   void clear() noexcept { t_.clear(); }
-   std::size_t size() const noexcept { return t_.size(); }
-   bool empty() const noexcept { return t_.empty(); }
-   std::uint32_t version() const noexcept { return t_.version(); }
-
-   const_iterator begin() const noexcept { return {&t_, t_.first()}; }
-   const_iterator end() const noexcept { return {&t_, Table::npos}; }
-   Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
-   Cursor<Table> cursor(K const& from) const { return Cursor<Table>(&t_, from); }
 
    friend bool operator==(ValueMap const& a, ValueMap const& b) { return a.t_ == b.t_; }
 
  private:
-   Table t_;
+   using Base::t_;
 };
 
 }  // namespace Zat
@@ -225,14 +232,15 @@ struct EntityTraits {
 
 // A hash collection of owned nested entities, each keyed by its own key attribute (zatKey()).
 template <class E, std::uint32_t Constant>
-class EntityCollection {
-  public:
+class EntityCollection : public HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E>>, Ptr<E> const&> {
+   using Base = HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E>>, Ptr<E> const&>;
+
+ public:
    using Key = typename EntityTraits<E>::Key;
    using Table = TableWithTraits<Ptr<E>, EntityTraits<E>>;
-   using const_iterator = UncheckedIterator<Table, Ptr<E> const&>;
    static constexpr std::uint32_t hashConstant = Constant;
 
-   EntityCollection() noexcept : t_(hashSeed32() ^ Constant) {}
+   EntityCollection() noexcept : Base(hashSeed32() ^ Constant) {}
    EntityCollection(EntityCollection const&) = delete;
    EntityCollection& operator=(EntityCollection const&) = delete;
 
@@ -252,20 +260,11 @@ class EntityCollection {
       t_.erase(k, &out);
       return out;
    }
-   void clear() noexcept { t_.clear(); }
-   std::size_t size() const noexcept { return t_.size(); }
-   bool empty() const noexcept { return t_.empty(); }
-   std::uint32_t version() const noexcept { return t_.version(); }
-
-   const_iterator begin() const noexcept { return {&t_, t_.first()}; }
-   const_iterator end() const noexcept { return {&t_, Table::npos}; }
-   Cursor<Table> cursor() const { return Cursor<Table>(&t_); }
-   Cursor<Table> cursor(Key const& from) const { return Cursor<Table>(&t_, from); }
 
    friend bool operator==(EntityCollection const& a, EntityCollection const& b) { return a.t_ == b.t_; }
 
-  private:
-   Table t_;
+ private:
+   using Base::t_;
 };
 
 }  // namespace Zat
