@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "RouteReference.h"
 #include "Vel/VelL3V2/RouteEngine.h"
 
 using Ipkit::IpGenAddr;
@@ -22,105 +23,16 @@ using VelL3V2::detail::SummaryEvents;
 
 namespace {
 
-using Summary = Zat::ValueSet<RouteKey, 2377410888u>;
+using routeref::Recorder;
+using routeref::Summary;
+namespace ref = routeref::ref;
 
 RouteKey route(std::string_view dest, std::string_view via) {
    return {IpGenPrefix(dest), IpGenAddr(via)};
 }
 
-// ---------------------------------------------------------------------------------------------------
-// The reference: the definitions, walked literally.
-namespace ref {
-
-bool isDefault(IpGenPrefix const& p) {
-   if (p.family() == Ipkit::ipFamilyV4) return p.address() == IpGenAddr("0.0.0.0") && p.length() == 0;
-   if (p.family() == Ipkit::ipFamilyV6) return p.v6Prefix().isDefaultRoutePrefix();
-   return false;
-}
-
-bool includes(IpGenPrefix const& a, IpGenPrefix const& b) {
-   if (a.family() != b.family()) return false;
-   if (a.family() == Ipkit::ipFamilyV4) {
-      unsigned const la = a.length();
-      if (la >= 1 && la <= 32) {
-         for (unsigned i = 0; i < la; ++i) {
-            unsigned const x = (a.address().v4Addr() >> (31 - i)) & 1u;
-            unsigned const y = (b.address().v4Addr() >> (31 - i)) & 1u;
-            if (x != y) return false;
-         }
-      }
-      return b.length() >= la;
-   }
-   if (a.family() == Ipkit::ipFamilyV6) return a.v6Prefix().contains(b.address()) && b.length() >= a.length();
-   return false;
-}
-
-enum class Kind { skipDefault, skipIncluded, removal, adding, removingStale };
-
-struct Event {
-   Kind kind;
-   RouteKey r;
-   RouteKey s;
-   bool operator==(Event const&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, Event const& e) {
-   static char const* const names[] = {"skipDefault", "skipIncluded", "removal", "adding", "removingStale"};
-   return os << names[int(e.kind)] << "(" << e.r << " | " << e.s << ")";
-}
-
-void update(RouteKey const& r, Summary& summary, std::vector<Event>& log) {
-   if (isDefault(r.destination)) {
-      log.push_back({Kind::skipDefault, r, {}});
-      return;
-   }
-   for (auto c = summary.cursor(); c; ++c) {
-      RouteKey const s = c.key();
-      if (includes(s.destination, r.destination)) {
-         log.push_back({Kind::skipIncluded, r, s});
-         return;
-      }
-      if (includes(r.destination, s.destination)) {
-         log.push_back({Kind::removal, r, s});
-         summary.erase(s);
-      }
-   }
-   log.push_back({Kind::adding, r, {}});
-   summary.insert(r);
-}
-
-void recompute(std::set<RouteKey> const& table, Summary& summary, std::vector<Event>& log) {
-   for (auto c = summary.cursor(); c; ++c) {
-      RouteKey const s = c.key();
-      if (!table.contains(s)) {
-         log.push_back({Kind::removingStale, s, {}});
-         summary.erase(s);
-      }
-   }
-   for (RouteKey const& r : table) update(r, summary, log);
-}
-
-IpGenAddr lookup(std::set<RouteKey> const& table, IpGenPrefix const& p) {
-   for (RouteKey const& r : table) {
-      if (includes(r.destination, p)) return r.via;
-   }
-   return IpGenAddr();
-}
-
-}  // namespace ref
 
 // Records the engine's events in the reference's form.
-class Recorder : public SummaryEvents<RouteKey> {
- public:
-   std::vector<ref::Event> log;
-   void skipDefault(RouteKey const& r) override { log.push_back({ref::Kind::skipDefault, r, {}}); }
-   void skipIncluded(RouteKey const& r, RouteKey const& s) override {
-      log.push_back({ref::Kind::skipIncluded, r, s});
-   }
-   void removal(RouteKey const& r, RouteKey const& s) override { log.push_back({ref::Kind::removal, r, s}); }
-   void adding(RouteKey const& r) override { log.push_back({ref::Kind::adding, r, {}}); }
-   void removingStale(RouteKey const& s) override { log.push_back({ref::Kind::removingStale, s, {}}); }
-};
 
 std::vector<RouteKey> members(Summary const& s) {
    std::vector<RouteKey> out;

@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "RouteReference.h"
 #include "RouteTableFile.h"
 #include "Vel/VelL3V2/RouteEngine.h"
 
@@ -29,7 +30,9 @@ using VelL3V2::detail::RouteKey;
 
 namespace {
 
-using Summary = Zat::ValueSet<RouteKey, 2377410888u>;
+using routeref::Recorder;
+using routeref::Summary;
+namespace ref = routeref::ref;
 
 // Both tables, in route order.
 struct Data {
@@ -65,79 +68,7 @@ unsigned width(IpGenPrefix const& p) {
    return p.family() == Ipkit::ipFamilyV4 ? 32 : 128;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// The literal walk, as defined.
-namespace ref {
 
-bool isDefault(IpGenPrefix const& p) {
-   return p.family() != Ipkit::ipFamilyNone && p.length() == 0;
-}
-
-bool includes(IpGenPrefix const& a, IpGenPrefix const& b) {
-   if (a.family() != b.family() || a.family() == Ipkit::ipFamilyNone) return false;
-   if (a.family() == Ipkit::ipFamilyV4) {
-      unsigned const la = a.length();
-      if (la >= 1) {
-         std::uint32_t const mask = ~std::uint32_t(0) << (32 - la);
-         if ((a.address().v4Addr() & mask) != (b.address().v4Addr() & mask)) return false;
-      }
-      return b.length() >= la;
-   }
-   return a.v6Prefix().contains(b.address()) && b.length() >= a.length();
-}
-
-enum class Kind { skipDefault, skipIncluded, removal, adding, removingStale };
-struct Event {
-   Kind kind;
-   RouteKey r;
-   RouteKey s;
-   bool operator==(Event const&) const = default;
-};
-
-void update(RouteKey const& r, Summary& summary, std::vector<Event>& log) {
-   if (isDefault(r.destination)) {
-      log.push_back({Kind::skipDefault, r, {}});
-      return;
-   }
-   for (auto c = summary.cursor(); c; ++c) {
-      RouteKey const s = c.key();
-      if (includes(s.destination, r.destination)) {
-         log.push_back({Kind::skipIncluded, r, s});
-         return;
-      }
-      if (includes(r.destination, s.destination)) {
-         log.push_back({Kind::removal, r, s});
-         summary.erase(s);
-      }
-   }
-   log.push_back({Kind::adding, r, {}});
-   summary.insert(r);
-}
-
-void recompute(std::vector<RouteKey> const& sortedTable, Summary& summary, std::vector<Event>& log) {
-   for (auto c = summary.cursor(); c; ++c) {
-      RouteKey const s = c.key();
-      if (!std::binary_search(sortedTable.begin(), sortedTable.end(), s)) {
-         log.push_back({Kind::removingStale, s, {}});
-         summary.erase(s);
-      }
-   }
-   for (RouteKey const& r : sortedTable) update(r, summary, log);
-}
-
-}  // namespace ref
-
-class Recorder : public VelL3V2::detail::SummaryEvents<RouteKey> {
- public:
-   std::vector<ref::Event> log;
-   void skipDefault(RouteKey const& r) override { log.push_back({ref::Kind::skipDefault, r, {}}); }
-   void skipIncluded(RouteKey const& r, RouteKey const& s) override {
-      log.push_back({ref::Kind::skipIncluded, r, s});
-   }
-   void removal(RouteKey const& r, RouteKey const& s) override { log.push_back({ref::Kind::removal, r, s}); }
-   void adding(RouteKey const& r) override { log.push_back({ref::Kind::adding, r, {}}); }
-   void removingStale(RouteKey const& s) override { log.push_back({ref::Kind::removingStale, s, {}}); }
-};
 
 // Counts events by kind.
 struct Counter : VelL3V2::detail::SummaryEvents<RouteKey> {
