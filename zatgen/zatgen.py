@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """zatgen: compiles one unit's schema into C++.
 
-    zatgen.py SCHEMA --header OUT.h --source OUT.cpp --include Vel/Unit.h [--schema-name Vel/Unit.zat]
+    zatgen.py SCHEMA --root DIR --header OUT.h --source OUT.cpp [--depfile OUT.d]
 
-Schema mistakes are reported as `file:line: message` with exit status 1, and nothing is written.
+SCHEMA is named relative to DIR, the repository root, against which imports are resolved too. Every
+schema mistake is reported as `file:line:col: message`, the run exits with status 1 and nothing is
+written.
 """
 import argparse
 import os
@@ -11,8 +13,8 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from zatgen import emit, schema  # noqa: E402
-from zatgen.errors import SchemaError  # noqa: E402
+from zatgen import emit, resolve  # noqa: E402
+from zatgen.diagnostics import SchemaErrors  # noqa: E402
 
 
 def write_if_changed(path, text):
@@ -30,23 +32,26 @@ def write_if_changed(path, text):
 
 def main(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("schema")
+    p.add_argument("schema", help="the schema, relative to --root")
+    p.add_argument("--root", required=True, help="the repository root")
     p.add_argument("--header", required=True)
     p.add_argument("--source", required=True)
-    p.add_argument("--include", required=True, help="how the source includes the header")
-    p.add_argument("--schema-name", help="schema path named in the generated files")
+    p.add_argument("--depfile", help="where to list the schemas read, for the build's dependencies")
     args = p.parse_args(argv)
-    name = args.schema_name or os.path.basename(args.schema)
     try:
-        with open(args.schema, encoding="utf-8") as f:
-            unit = schema.parse(args.schema, f.read())
-        h = emit.header(unit, name)
-        c = emit.source(unit, name, args.include)
-    except (SchemaError, NotImplementedError) as e:
-        print(f"zatgen: {e}", file=sys.stderr)
+        unit, loader = resolve.load(args.root, args.schema)
+        h, c = emit.header(unit), emit.source(unit)
+    except SchemaErrors as e:
+        print(e, file=sys.stderr)
+        return 1
+    except OSError as e:
+        print(f"{args.schema}:1:1: {e.strerror}: {e.filename}", file=sys.stderr)
         return 1
     write_if_changed(args.header, h)
     write_if_changed(args.source, c)
+    if args.depfile:
+        deps = " ".join(f.replace(" ", "\\ ") for f in loader.files())
+        write_if_changed(args.depfile, f"{args.header} {args.source}: {deps}\n")
     return 0
 
 

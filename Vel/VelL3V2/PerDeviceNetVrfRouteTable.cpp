@@ -30,7 +30,7 @@ Zat::Seconds PerDeviceNetVrfRouteTable::timestampInc(Zat::Seconds d) {
    Zat::Seconds const sum = timestamp_ + d;
    if (sum != timestamp_) {
       timestamp_ = sum;
-      publishChange(132);
+      publishChange(AttrId::timestamp);
    }
    return sum;
 }

@@ -1,9 +1,10 @@
 """C++ for enumerations: an 8-bit enum class answered by the runtime's enumeration support."""
+from . import emit_class
 
 
-def emit_decl(unit, decl, w):
+def emit_decl(decl, w):
     name = decl.name
-    w.section(f"{name}: enumeration")
+    emit_class.heading(decl, "enumeration", w)
     w(f"enum class {name} : std::uint8_t {{").indent()
     for i, e in enumerate(decl.enumerators):
         w(f"{e} = {i},")
@@ -22,7 +23,7 @@ def emit_decl(unit, decl, w):
     w()
 
 
-def emit_members(unit, decl, index, w):
+def emit_members(decl, index, w):
     name = decl.name
     info = f"kTypes[{index}]"
     w.section(f"{name}: enumeration")
@@ -33,9 +34,15 @@ def emit_members(unit, decl, index, w):
     w(f"{name} {name}Instance(Zat::String const& enumeratorName) {{").indent()
     w(f"return {name}(Zat::enumValue({info}, enumeratorName.view()));")
     w.dedent()("}")
-    w(f"Zat::String stringValue({name} e) {{ return Zat::String(Zat::enumName({info}, unsigned(e))); }}")
-    w(f"Zat::String valueToStrep({name} e) {{ return Zat::valueToStrep(Zat::enumName({info}, unsigned(e))); }}")
-    w(f"void sequenceToValue(Zat::CharRange& r, {name}* e) {{ *e = {name}(Zat::enumParse({info}, r)); }}")
-    w(f"std::ostream& operator<<(std::ostream& os, {name} e) {{ return os << Zat::enumName({info}, unsigned(e)); }}")
-    w(f"void hashAttrInto(Zat::Hash& h, {name} e) {{ h.hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(e))); }}")
+    w.inline(f"Zat::String stringValue({name} e)", f"return Zat::String(Zat::enumName({info}, unsigned(e)));")
+    w(f"Zat::String valueToStrep({name} e) {{").indent()
+    w(f"return Zat::valueToStrep(Zat::enumName({info}, unsigned(e)));")
+    w.dedent()("}")
+    w.inline(f"void sequenceToValue(Zat::CharRange& r, {name}* e)", f"*e = {name}(Zat::enumParse({info}, r));")
+    w(f"std::ostream& operator<<(std::ostream& os, {name} e) {{").indent()
+    w(f"return os << Zat::enumName({info}, unsigned(e));")
+    w.dedent()("}")
+    w(f"void hashAttrInto(Zat::Hash& h, {name} e) {{").indent()
+    w("h.hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(e)));")
+    w.dedent()("}")
     w()

@@ -3,72 +3,31 @@
 A value type that holds a collection has no order, no hash and no text constructor: its collections
 render as None and cannot be read back.
 """
-from . import members
-from .cpp import cpp_literal, cpp_type, is_scalar, map_signature, param_type
+from . import emit_class
 
 
-def fn_decl(unit, attr, qualified=""):
-    from .emit_generic import fn_ret_cpp
-
-    ret = fn_ret_cpp(unit, attr)
-    params = map_signature(unit, attr.fn_params)
-    static = "static " if attr.fn_static and not qualified else ""
-    const = " const" if attr.fn_const else ""
-    return f"{static}{ret} {qualified}{attr.name}({params}){const}"
+def stored(decl):
+    return decl.value_members
 
 
-def stored_attrs(decl):
-    return [a for a in decl.data_attrs if a.kind != "const"]
-
-
-def scalar_attrs(decl):
-    return [a for a in decl.data_attrs if not a.is_collection and a.kind != "owned"]
-
-
-def declare_scalar_members(unit, decl, w, setter_decl_only=False):
-    for a in scalar_attrs(decl):
-        t = cpp_type(unit, a.type)
-        ret = param_type(unit, a.type)
-        if a.kind == "const":
-            constexpr = "constexpr " if is_scalar(unit, a.type) else ""
-            w(f"static {constexpr}{t} {a.name}() noexcept {{ return {t}{cpp_literal(a)}; }}")
-            continue
-        w(f"{ret} {a.name}() const noexcept {{ return {a.name}_; }}")
-        if a.kind == "plain":
-            if setter_decl_only:
-                w(f"void {a.name}Is({ret} v);")
-            else:
-                w(f"void {a.name}Is({ret} v) {{ {a.name}_ = v; }}")
-
-
-def emit_class(unit, decl, w):
+def emit_class_decl(decl, w):
     name = decl.name
-    ctor = decl.ctor_attrs
+    ctor = decl.ctor_members
     coll = decl.holds_collection
-    w.section(f"{name}: value type")
+    emit_class.heading(decl, "value type", w)
     w(f"class {name} {{")
     w("  public:").indent()
-    w(f'static constexpr std::string_view fullName() noexcept {{ return "{unit.namespace}::{name}"; }}')
-    w("static Zat::TypeInfo const& typeInfo() noexcept;")
+    emit_class.identity(decl, w)
     w()
     w(f"{name}() = default;")
     if ctor:
-        params = ", ".join(f"{param_type(unit, a.type)} {a.name}" for a in ctor)
+        params = ", ".join(f"{m.type.param} {m.name}" for m in ctor)
         explicit = "explicit " if len(ctor) == 1 else ""
         w(f"{explicit}{name}({params});")
     if not coll:
         w("// Parses the text form; raises Zat::RangeException on anything else.")
         w(f"explicit {name}(Zat::CharRange& r);")
-    w()
-    declare_scalar_members(unit, decl, w)
-    for a in decl.data_attrs:
-        if a.is_collection:
-            members.declare(unit, decl, a, w)
-    fns = [a for a in decl.attrs if a.kind == "fn"]
-    if fns:
-        w()
-        for a in fns:
-            w(fn_decl(unit, a) + ";")
+    emit_class.declare_members(decl, w)
     w()
     w("static bool isEq(void const* a, void const* b);")
     w(f"bool operator==({name} const& o) const {{ return isEq(this, &o); }}")
@@ -79,15 +38,7 @@ def emit_class(unit, decl, w):
     if not coll:
         w("std::uint32_t hash(std::uint32_t seed) const;")
     w.dedent()
-    stored = stored_attrs(decl)
-    if stored:
-        w()
-        w("  private:").indent()
-        for a in stored:
-            t = members.coll_cpp(unit, decl, a) if a.is_collection else cpp_type(unit, a.type)
-            init = "" if a.is_collection else cpp_literal(a)
-            w(f"{t} {a.name}_{init};")
-        w.dedent()
+    emit_class.private_section(decl, w, stored(decl))
     w("};")
     w()
     w(f"Zat::String valueToStrep({name} const& v);")
@@ -99,31 +50,29 @@ def emit_class(unit, decl, w):
     w()
 
 
-def emit_members(unit, decl, index, w):
+def emit_members(decl, index, w):
     name = decl.name
-    full = f"{unit.namespace}::{name}"
-    stored = stored_attrs(decl)
-    ctor = decl.ctor_attrs
+    members = stored(decl)
+    ctor = decl.ctor_members
     coll = decl.holds_collection
     w.section(f"{name}: value type")
     w(f"Zat::TypeInfo const& {name}::typeInfo() noexcept {{ return kTypes[{index}]; }}")
     w()
     if ctor:
-        params = ", ".join(f"{param_type(unit, a.type)} {a.name}" for a in ctor)
-        inits = ", ".join(f"{a.name}_({a.name})" for a in ctor)
-        w(f"{name}::{name}({params}) : {inits} {{}}")
+        emit_class.constructor(w, f"{name}::{name}", [f"{m.type.param} {m.name}" for m in ctor],
+                               [f"{m.name}_({m.name})" for m in ctor])
         w()
     if not coll:
-        _parser(unit, decl, w)
-    for a in stored:
-        if a.is_collection:
-            members.define(unit, decl, a, w)
+        _parser(decl, w)
+    for m in decl.members:
+        m.define(w)
     w(f"bool {name}::isEq(void const* a, void const* b) {{").indent()
     w(f"auto const& x = *static_cast<{name} const*>(a);")
     w(f"auto const& y = *static_cast<{name} const*>(b);")
-    if stored:
+    if members:
+        terms = [m.eq_term() for m in members]
         w("return &x == &y ||")
-        w("       (" + " &&\n        ".join(f"x.{a.name}_ == y.{a.name}_" for a in stored) + ");")
+        w("       (" + " &&\n        ".join(terms) + ");")
     else:
         w("(void)x;")
         w("(void)y;")
@@ -132,10 +81,10 @@ def emit_members(unit, decl, index, w):
     w()
     if not coll:
         w(f"bool {name}::operator<({name} const& o) const {{").indent()
-        for a in stored:
-            w(f"if ({a.name}_ < o.{a.name}_) return true;")
-            w(f"if (o.{a.name}_ < {a.name}_) return false;")
-        if not stored:
+        for m in members:
+            for line in m.less_lines():
+                w(line)
+        if not members:
             w("(void)o;")
         w("return false;")
         w.dedent()("}")
@@ -148,12 +97,12 @@ def emit_members(unit, decl, index, w):
     if not coll:
         w(f"std::uint32_t {name}::hash(std::uint32_t seed) const {{").indent()
         w("Zat::Hash h(seed);")
-        for a in stored:
-            w(f"Zat::mixAttr(h, {a.name}_);")
+        for m in members:
+            w(m.hash_line())
         w("return h.result();")
         w.dedent()("}")
         w()
-    _strep(unit, decl, w)
+    _strep(decl, w)
     w(f"std::ostream& operator<<(std::ostream& os, {name} const& v) {{ return os << valueToStrep(v); }}")
     w()
     if not coll:
@@ -163,40 +112,50 @@ def emit_members(unit, decl, index, w):
         w()
 
 
-def _parser(unit, decl, w):
+def _parser(decl, w):
     # The literal opening, each attribute behind its quoted name, the closing.
     name = decl.name
-    stored = stored_attrs(decl)
+    members = stored(decl)
     w(f"{name}::{name}(Zat::CharRange& r) {{").indent()
     if "bare" in decl.options:
-        a = stored[0]
-        w(f'{a.name}_ = Zat::deserializeAttr<{cpp_type(unit, a.type)}>(r, "{a.name}");')
+        w(members[0].parse_line())
     else:
-        w(f"r.needString(\"Value('{unit.namespace}::{name}', ** {{\");")
-        for i, a in enumerate(stored):
+        w(f"r.needString(\"Value('{decl.full_name}', ** {{\");")
+        for i, m in enumerate(members):
             sep = "" if i == 0 else ", "
-            w(f"r.needString(\"{sep}'{a.name}': \");")
-            w(f'{a.name}_ = Zat::deserializeAttr<{cpp_type(unit, a.type)}>(r, "{a.name}");')
+            w(f"r.needString(\"{sep}'{m.name}': \");")
+            w(m.parse_line())
         w('r.needString("})");')
     w.dedent()("}")
     w()
 
 
-def _strep(unit, decl, w):
+def _strep(decl, w):
     name = decl.name
-    stored = stored_attrs(decl)
+    members = stored(decl)
     w(f"Zat::String valueToStrep({name} const& v) {{").indent()
     if decl.is_value_collection:
         w("(void)v;")
         w('return "None";')
     elif "bare" in decl.options:
-        w(f"return Zat::strepOf(v.{stored[0].name}());")
+        w(f"return {members[0].strep_arg()};")
     else:
-        fmt = ", ".join(f"'{a.name}': %s" for a in stored)
-        args = ['"None"' if a.is_collection else f"Zat::strepOf(v.{a.name}())" for a in stored]
-        if all(a.is_collection for a in stored):
+        fmt = ", ".join(f"'{m.name}': %s" for m in members)
+        args = [m.strep_arg() for m in members]
+        if all(m.IS_COLLECTION for m in members):
             w("(void)v;")
-        w(f"return Zat::_fmt(\"Value('{unit.namespace}::{name}', ** {{{fmt}}})\",")
-        w(",\n".join("                 " + arg for arg in args) + ");")
+        w("return Zat::_fmt(").indent().indent()
+        for piece in _format_literal(f"Value('{decl.full_name}', ** {{{fmt}}})", w.room()):
+            w(piece)
+        for i, a in enumerate(args):
+            w(a + (");" if i == len(args) - 1 else ","))
+        w.dedent().dedent()
     w.dedent()("}")
     w()
+
+
+def _format_literal(text, room):
+    from .writer import c_string
+    pieces = c_string(text, room - 6)
+    pieces[-1] += ","
+    return pieces

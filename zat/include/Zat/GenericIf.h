@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <type_traits>
 
 #include "Zat/Any.h"
 #include "Zat/Collections.h"
@@ -90,13 +91,46 @@ AttrOpResult set(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any c
    }
 }
 
+namespace detail {
+template <class Coll>
+struct IsOrderedMap : std::false_type {};
+template <class Node, class Key, class Less>
+struct IsOrderedMap<OrderedMap<Node, Key, Less>> : std::true_type {};
+// An ordered map whose nodes are values (an ordered value map) rather than member entities.
+template <class Coll>
+struct HoldsValueNodes : std::false_type {};
+template <class K, class V, class Key, class Less>
+struct HoldsValueNodes<OrderedMap<OrderedValueNode<K, V>, Key, Less>> : std::true_type {};
+
+// The value stored at a key of a value map or an ordered value map, or null.
+template <class Coll>
+auto const* valueAt(Coll const& c, typename Coll::Key const& k) {
+   if constexpr (IsOrderedMap<Coll>::value) {
+      auto const* node = c.find(k);
+      return node ? &node->value() : nullptr;
+   } else {
+      return c.find(k);
+   }
+}
+template <class Coll>
+using ValueOf = std::remove_cvref_t<decltype(*valueAt(std::declval<Coll const&>(),
+                                                      std::declval<typename Coll::Key const&>()))>;
+
+template <class Coll>
+bool has(Coll const& c, typename Coll::Key const& k) {
+   if constexpr (requires { c.contains(k); }) return c.contains(k);
+   else return c.find(k) != nullptr;
+}
+}  // namespace detail
+
+// A value map or an ordered value map.
 template <class Coll, class Insert, class Erase>
 AttrOpResult map(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any const& key, Any& value) {
    using K = typename Coll::Key;
-   using V = typename Coll::Value;
+   using V = detail::ValueOf<Coll>;
    switch (op) {
       case AttrOp::read: {
-         V const* v = c.find(key.as<K>());
+         V const* v = detail::valueAt(c, key.as<K>());
          value = v ? Any::of(*v) : Any();
          return attrOpDone;
       }
@@ -104,12 +138,12 @@ AttrOpResult map(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any c
       case AttrOp::del: erase(key.as<K>()); return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      case AttrOp::has: value = Any::of(detail::has(c, key.as<K>())); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
 
-// An entity collection: writing creates (find-or-create) the member of the key.
+// An entity collection or an ordered entity map: writing creates (find-or-create) the member of the key.
 template <class Coll, class Create, class Erase>
 AttrOpResult entities(AttrOp op, Coll const& c, Create&& create, Erase&& erase, Any const& key, Any& value) {
    using K = typename Coll::Key;
@@ -135,17 +169,16 @@ AttrOpResult readOnlyCollection(AttrOp op, Coll const& c, Any const& key, Any& v
             value = v ? Any::of(*v) : Any();
          } else if constexpr (requires { c.contains(key.as<K>()); }) {
             value = Any::of(bool(c.contains(key.as<K>())));
+         } else if constexpr (detail::HoldsValueNodes<Coll>::value) {
+            auto const* v = detail::valueAt(c, key.as<K>());
+            value = v ? Any::of(*v) : Any();
          } else {
-            auto const* node = c.find(key.as<K>());
-            value = node ? Any::of(node->value()) : Any();
+            value = Any::entity(Ptr<PtrInterface>(c.find(key.as<K>())));
          }
          return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has:
-         if constexpr (requires { c.contains(key.as<K>()); }) value = Any::of(bool(c.contains(key.as<K>())));
-         else value = Any::of(bool(c.find(key.as<K>()) != nullptr));
-         return attrOpDone;
+      case AttrOp::has: value = Any::of(detail::has(c, key.as<K>())); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
@@ -172,8 +205,16 @@ AttrOpResult function(AttrOp op, Call&& call, Any const& key, Any& value) {
 // The i-th of `n` call arguments: `key` itself when there is one, an element of an AnyList otherwise.
 Any const& argument(Any const& key, std::size_t i, std::size_t n);
 
-// A tool's cursor over a hash collection: its element is true for a set member, the value of a map
-// entry, or the member entity of an entity collection.
+// What a read-only collection's cursor does when asked to delete: refuses.
+struct NoErase {
+   template <class K>
+   void operator()(K const&) const {
+      throwPreconditionException("this collection is read-only for generic tools");
+   }
+};
+
+// A tool's cursor over a collection: its element is true for a set member, the value of a map entry,
+// or the member entity of an entity collection or ordered entity map.
 template <class Coll, class Erase>
 class CollectionIterator : public GenericIterator {
   public:
@@ -183,14 +224,21 @@ class CollectionIterator : public GenericIterator {
    void advance() override { ++c_; }
    bool notAtEnd() const override { return bool(c_); }
    Any current() const override {
-      using Entry = std::remove_cvref_t<decltype(*c_.entry())>;
-      if constexpr (std::is_same_v<Entry, typename Coll::Key>) {
-         return Any::of(true);
+      if constexpr (detail::IsOrderedMap<Coll>::value) {
+         auto const* node = c_.node();
+         if (!node) return Any();
+         if constexpr (detail::HoldsValueNodes<Coll>::value) return Any::of(node->value());
+         else return Any::entity(Ptr<PtrInterface>(c_.node()));
       } else {
-         auto const* e = c_.entry();
-         if (!e) return Any();
-         if constexpr (requires { e->second; }) return Any::of(e->second);
-         else return Any::entity(Ptr<PtrInterface>(e->get()));
+         using Entry = std::remove_cvref_t<decltype(*c_.entry())>;
+         if constexpr (std::is_same_v<Entry, typename Coll::Key>) {
+            return Any::of(true);
+         } else {
+            auto const* e = c_.entry();
+            if (!e) return Any();
+            if constexpr (requires { e->second; }) return Any::of(e->second);
+            else return Any::entity(Ptr<PtrInterface>(e->get()));
+         }
       }
    }
    void deleteCurrent() override { erase_(c_.key()); }
@@ -200,8 +248,10 @@ class CollectionIterator : public GenericIterator {
    Erase erase_;
 };
 
-template <class Coll, class Erase>
-std::unique_ptr<GenericIterator> iterator(Coll const& c, Any const* from, Erase erase) {
+// A cursor that deletes through `erase` (the owner's operation, so that an entity publishes); without
+// one, the collection is read-only and deleteCurrent refuses.
+template <class Coll, class Erase = NoErase>
+std::unique_ptr<GenericIterator> iterator(Coll const& c, Any const* from, Erase erase = {}) {
    return std::make_unique<CollectionIterator<Coll, Erase>>(c, from, std::move(erase));
 }
 

@@ -24,6 +24,7 @@ template <class Node, class KeyT, class Less = std::less<KeyT>>
 class OrderedMap {
   public:
    using Key = KeyT;
+   using NodeType = Node;
    struct NodeLess {
       using is_transparent = void;
       bool operator()(Ptr<Node> const& a, Ptr<Node> const& b) const { return Less()(a->zatKey(), b->zatKey()); }

@@ -1,0 +1,417 @@
+"""Keyed collections: value sets and maps, entity collections, ordered entity maps and ordered value maps.
+
+Inside a value type a collection changes silently; on an entity each change is published with the
+collection's attribute id and the key, unless the collection is silent. A `hook` collection also tells
+its owner's hand-written `<name>OnChange(key, present)` of every key that enters or leaves.
+"""
+from ..writer import lambda_text
+from .base import Member
+
+
+class Collection(Member):
+    IS_COLLECTION = True
+    IN_VALUE = True
+    TABLE_KIND = "collection"
+    HASHED = True            # a hash collection, which needs its constant
+    HOLDS_ENTITIES = False
+    FLAGS = {"hidden", "silent", "hook", "readonly", "hash"}
+
+    def allowed_flags(self):
+        flags = set(self.FLAGS)
+        if not self.HASHED:
+            flags.discard("hash")
+        if not self.owner.is_entity:
+            flags -= {"silent", "hook"}
+        return flags
+
+    def flag_refusal(self, flag):
+        if flag == "hash":
+            return f"'{self.describe()}' collection {self.owner.name}::{self.name} is ordered and takes no hash constant"
+        return super().flag_refusal(flag)
+
+    def resolve(self, r):
+        super().resolve(r)
+        self.owner.holds_collection = True
+        self.constant = None
+        if self.HASHED:
+            tok = self.flags.get("hash")
+            if tok is None:
+                r.error(self.syntax.name, f"hash collection {self.owner.name}::{self.name} needs its constant ('hash N')")
+            elif not tok.text.isdigit() or int(tok.text) > 0xFFFFFFFF:
+                r.error(tok, f"hash constant {tok.text} is not a 32-bit unsigned number")
+            else:
+                self.constant = int(tok.text)
+        if self.HOLDS_ENTITIES and not self.owner.is_entity:
+            r.error(self.syntax.name, f"value {self.owner.name} cannot hold entities ({self.name})")
+
+    @property
+    def hook(self):
+        return "hook" in self.flags
+
+    @property
+    def readonly(self):
+        return "readonly" in self.flags
+
+    @property
+    def key(self):
+        """The TypeRef of the key."""
+        return self.type
+
+    def table_type(self):
+        return self.key.name
+
+    def check_key(self, r, tok):
+        ref = self.type
+        if ref is None:
+            return
+        if ref.is_entity:
+            r.error(tok, f"key type {ref.name} of {self.name} is an entity; use 'coll' or 'ordered'")
+        elif self.HASHED and not ref.hashable:
+            r.error(tok, f"key type {ref.name} holds a collection and cannot be hashed"
+                    if ref.holds_collection else f"key type {ref.name} cannot be hashed")
+        elif not self.HASHED and not ref.ordered:
+            r.error(tok, f"key type {ref.name} has no order")
+
+    def cpp(self):
+        raise NotImplementedError
+
+    # ----- its part in a value type: compared, and rendered as None
+    def eq_term(self):
+        return f"x.{self.name}_ == y.{self.name}_"
+
+    def strep_arg(self):
+        return '"None"'
+
+    def storage(self):
+        return (self.cpp(), "")
+
+    def publish(self, key="key", present="true"):
+        """The statements that tell the world of a change at `key`."""
+        parts = []
+        if self.publishes:
+            parts.append(f"publishChange(AttrId::{self.name}, {key});")
+        if self.hook:
+            parts.append(f"{self.name}OnChange({key}, {present});")
+        return " ".join(parts)
+
+    # ----- declarations
+    def declare(self, w):
+        self.declare_ops(w)
+        n = self.name
+        w(f"void {n}DelAll();")
+        w(f"std::size_t {n}Size() const noexcept {{ return {n}_.size(); }}")
+        w.function(f"{self.cpp()} const&", f"{n}Collection() const noexcept", f"return {n}_;")
+        w(f"auto {n}Iter() const {{ return {n}_.cursor(); }}")
+
+    def declare_private(self, w):
+        if self.hook:
+            w(f"// Hand-written: told of every key that enters ({self.name}Is) or leaves ({self.name}Del, "
+              f"{self.name}DelAll).")
+            w(f"void {self.name}OnChange({self.key.param} key, bool present);")
+
+    def define(self, w):
+        self.define_ops(w)
+        self.define_del_all(w)
+        w()
+
+    def unlinks_children(self):
+        return False
+
+    def define_del_all(self, w):
+        # One notification per member when watched; dropped at once when nobody needs to hear of each.
+        n = self.name
+        clear = f"{n}_.{self.CLEAR}();"
+        each = f"for (auto c = {n}_.cursor(); c; ++c) {n}Del(c.key());"
+        w(f"void {self.owner.name}::{n}DelAll() {{").indent()
+        if self.hook or self.unlinks_children():
+            w(each)
+        elif self.publishes:
+            w("if (!hasNotifiees()) {").indent()
+            w(clear)
+            w("return;")
+            w.dedent()("}")
+            w(each)
+        else:
+            w(clear)
+        w.dedent()("}")
+
+    CLEAR = "clear"
+
+    # ----- generic interface
+    def lambda_key(self, call):
+        return lambda_text(f"[&]({self.key.cpp} const& k)", call)
+
+    def generic_case(self, g):
+        coll = f"self.{self.name}Collection()"
+        if self.readonly:
+            return "Zat::gen::readOnlyCollection", ["op", coll, "key", "value"]
+        return self.mutable_case(g, coll)
+
+    def generic_cursor(self, g):
+        coll = f"self.{self.name}Collection()"
+        if self.readonly:
+            return "Zat::gen::iterator", [coll, "from"]
+        return "Zat::gen::iterator", [coll, "from", f"[&self]({self.key.cpp} const& k) {{ self.{self.name}Del(k); }}"]
+
+
+class ValueSet(Collection):
+    USAGE = "NAME set KEY hash N [flags]"
+
+    def describe(self):
+        return "set"
+
+    def resolve(self, r):
+        super().resolve(r)
+        self.check_key(r, self.syntax.types[0])
+
+    def cpp(self):
+        return f"Zat::ValueSet<{self.key.cpp}, {self.constant}u>"
+
+    def declare_ops(self, w):
+        n, kp = self.name, self.key.param
+        w(f"void {n}Is({kp} key);")
+        w(f"bool {n}Del({kp} key);")
+        w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
+
+    def define_ops(self, w):
+        T, n, kp = self.owner.name, self.name, self.key.param
+        publish = self.publish()
+        w(f"void {T}::{n}Is({kp} key) {{").indent()
+        w(f"if ({n}_.insert(key)) {{ {publish} }}" if publish else f"{n}_.insert(key);")
+        w.dedent()("}")
+        define_erase(w, self)
+
+    def mutable_case(self, g, coll):
+        n = self.name
+        return "Zat::gen::set", ["op", coll, self.lambda_key(f"self.{n}Is(k);"), self.lambda_key(f"self.{n}Del(k);"),
+                                 "key", "value", f'"{self.owner.full_name}"', f'"{n}"']
+
+
+def define_erase(w, c):
+    w(f"bool {c.owner.name}::{c.name}Del({c.key.param} key) {{").indent()
+    w(f"if (!{c.name}_.erase(key)) return false;")
+    if c.publish():
+        w(c.publish(present="false"))
+    w("return true;")
+    w.dedent()("}")
+
+
+class MapBase(Collection):
+    TYPE_WORDS = 2
+
+    def resolve(self, r):
+        super().resolve(r)
+        self.check_key(r, self.syntax.types[0])
+        self.value = r.type_ref(self.syntax.types[1], self.owner)
+        if self.value is not None and self.value.is_entity:
+            r.error(self.syntax.types[1], f"map {self.name} cannot hold entity values; use 'coll'")
+
+    def type_refs(self):
+        return [t for t in (self.type, self.value) if t is not None]
+
+    def lambda_key_value(self, call):
+        return lambda_text(f"[&]({self.key.cpp} const& k, {self.value.cpp} const& v)", call)
+
+    def mutable_case(self, g, coll):
+        n = self.name
+        return "Zat::gen::map", ["op", coll, self.lambda_key_value(f"self.{n}Is(k, v);"),
+                                 self.lambda_key(f"self.{n}Del(k);"), "key", "value"]
+
+
+class ValueMap(MapBase):
+    USAGE = "NAME map KEY VALUE hash N [flags]"
+
+    def describe(self):
+        return "map"
+
+    def cpp(self):
+        return f"Zat::ValueMap<{self.key.cpp}, {self.value.cpp}, {self.constant}u>"
+
+    def declare_ops(self, w):
+        n, kp, v = self.name, self.key.param, self.value
+        w(f"void {n}Is({kp} key, {v.param} value);")
+        w(f"bool {n}Del({kp} key);")
+        w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
+        w("// The value of `key`, or the default value when absent.")
+        w(f"{v.cpp} {n}({kp} key) const;")
+
+    def define_ops(self, w):
+        T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
+        publish = self.publish()
+        w(f"void {T}::{n}Is({kp} key, {v.param} value) {{").indent()
+        w(f"if ({n}_.set(key, value)) {{ {publish} }}" if publish else f"{n}_.set(key, value);")
+        w.dedent()("}")
+        define_erase(w, self)
+        w(f"{v.cpp} {T}::{n}({kp} key) const {{").indent()
+        w(f"{v.cpp} const* v = {n}_.find(key);")
+        w(f"return v ? *v : {v.cpp}{{}};")
+        w.dedent()("}")
+
+
+class OrderedValueMap(MapBase):
+    HASHED = False
+    CLEAR = "memberClearAll"
+    USAGE = "NAME orderedmap KEY VALUE [flags]"
+
+    def describe(self):
+        return "orderedmap"
+
+    def resolve(self, r):
+        super().resolve(r)
+        if not self.owner.is_entity:
+            r.error(self.syntax.name, f"value {self.owner.name} cannot hold the node collection {self.name}")
+
+    def node(self):
+        return f"Zat::OrderedValueNode<{self.key.cpp}, {self.value.cpp}>"
+
+    def cpp(self):
+        return f"Zat::OrderedMap<{self.node()}, {self.key.cpp}>"
+
+    def declare_ops(self, w):
+        n, kp, v = self.name, self.key.param, self.value
+        w(f"void {n}Is({kp} key, {v.param} value);")
+        w("// Removes `key`; answers the value it had, or the default value when it was absent.")
+        w(f"{v.cpp} {n}Del({kp} key);")
+        w.inline(f"bool {n}Has({kp} key) const", f"return {n}_.find(key) != nullptr;")
+        w(f"{v.cpp} {n}({kp} key) const;")
+
+    def define_ops(self, w):
+        T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
+        w(f"void {T}::{n}Is({kp} key, {v.param} value) {{").indent()
+        w(f"if (auto* node = {n}_.find(key)) {{").indent()
+        w("if (node->value() == value) return;")
+        w("node->valueIs(value);")
+        w.dedent()("} else {").indent()
+        w(f"using Node = {self.node()};")
+        w(f"{n}_.memberNewChild(Zat::Ptr<Node>(new Node(key, value)));")
+        w.dedent()("}")
+        if self.publish():
+            w(self.publish())
+        w.dedent()("}")
+        w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+        w(f"auto node = {n}_.memberDel(key);")
+        w(f"if (!node) return {v.cpp}{{}};")
+        if self.publish():
+            w(self.publish(present="false"))
+        w("return node->value();")
+        w.dedent()("}")
+        w(f"{v.cpp} {T}::{n}({kp} key) const {{").indent()
+        w(f"auto const* node = {n}_.find(key);")
+        w(f"return node ? node->value() : {v.cpp}{{}};")
+        w.dedent()("}")
+
+
+class EntityMembers(Collection):
+    """What entity collections and ordered entity maps share: members created by the owner from their
+    constructor attributes and keyed by their first one."""
+    HOLDS_ENTITIES = True
+
+    def resolve(self, r):
+        super().resolve(r)
+        target = self.type
+        self.target = None
+        if target is None:
+            return
+        decl = target.decl
+        tok = self.syntax.types[0]
+        if not target.is_entity:
+            r.error(tok, f"'{self.describe()}' collection {self.name} needs an entity type, not {target.name}")
+        elif decl.is_root:
+            r.error(tok, f"root entity {target.name} cannot be held in a collection")
+        elif decl.key is None:
+            r.error(tok, f"entity {target.name} has no key (a first ctor attribute) to be held in {self.name}")
+        else:
+            self.target = decl
+
+    @property
+    def key(self):
+        return self.target.key.type
+
+    def unlinks_children(self):
+        return self.target.derives_from_entity
+
+    def ctor(self):
+        return self.target.ctor_members
+
+    def declare_ops(self, w):
+        n, kp, E = self.name, self.key.param, self.type.cpp
+        params = ", ".join(f"{c.type.param} {c.name}" for c in self.ctor())
+        w("// Finds or creates the member; different constructor attributes for an existing key are refused.")
+        w(f"Zat::Ptr<{E}> {n}Is({params});")
+        w(f"Zat::Ptr<{E}> {n}Del({kp} key);")
+        w.inline(f"bool {n}Has({kp} key) const", f"return {n}_.find(key) != nullptr;")
+        w.inline(f"Zat::Ptr<{E}> {n}({kp} key) const", f"return Zat::Ptr<{E}>({n}_.find(key));")
+
+    def define_ops(self, w):
+        T, n, E = self.owner.name, self.name, self.type.cpp
+        ctor = self.ctor()
+        key = ctor[0]
+        params = ", ".join(f"{c.type.param} {c.name}" for c in ctor)
+        args = ", ".join(c.name for c in ctor)
+        w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{c.type.param} {c.name}" for c in ctor], " {").indent()
+        w(f"if ({E}* existing = {n}_.find({key.name})) {{").indent()
+        for c in ctor[1:]:
+            w(f"if (!(existing->{c.name}() == {c.name})) {{").indent()
+            where = f'"{self.target.full_name}", "{c.name}"'
+            if c.type.literal == "string":
+                w(f"Zat::throwMutatorReinstantiating({where}, existing->{c.name}(), {c.name});")
+            else:
+                w(f"Zat::throwMutatorReinstVal({where}, Zat::strepOf(existing->{c.name}()).view(),")
+                w(f"                           Zat::strepOf({c.name}).view());")
+            w.dedent()("}")
+        w(f"return Zat::Ptr<{E}>(existing);")
+        w.dedent()("}")
+        w(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is({args});")
+        w(self.insert_new(key.name))
+        if self.target.derives_from_entity:
+            w("e->parentIs(Zat::Ptr<Zat::Entity>(this));")
+        if self.publish(key.name):
+            w(self.publish(key.name))
+        w("return e;")
+        w.dedent()("}")
+        w(f"Zat::Ptr<{E}> {T}::{n}Del({self.key.param} key) {{").indent()
+        w(f"Zat::Ptr<{E}> e = {n}_.{self.ERASE}(key);")
+        w("if (!e) return e;")
+        if self.target.derives_from_entity:
+            w("e->parentIs(nullptr);")
+        if self.publish():
+            w(self.publish(present="false"))
+        w("return e;")
+        w.dedent()("}")
+
+    def mutable_case(self, g, coll):
+        # The key comes as the key; any further constructor attributes come in the value, in order.
+        n, rest = self.name, self.ctor()[1:]
+        more = "".join(f", {g.argument('value', i, len(rest), c.type)}" for i, c in enumerate(rest))
+        create = self.lambda_key(f"return self.{n}Is(k{more}).get();")
+        return "Zat::gen::entities", ["op", coll, create, self.lambda_key(f"self.{n}Del(k);"), "key", "value"]
+
+
+class EntityCollection(EntityMembers):
+    ERASE = "erase"
+    USAGE = "NAME coll ENTITY hash N [flags]"
+
+    def describe(self):
+        return "coll"
+
+    def cpp(self):
+        return f"Zat::EntityCollection<{self.type.cpp}, {self.constant}u>"
+
+    def insert_new(self, key):
+        return f"{self.name}_.findOrInsert({key}, [&] {{ return e; }});"
+
+
+class OrderedEntityMap(EntityMembers):
+    HASHED = False
+    ERASE = "memberDel"
+    CLEAR = "memberClearAll"
+    USAGE = "NAME ordered ENTITY [flags]"
+
+    def describe(self):
+        return "ordered"
+
+    def cpp(self):
+        return f"Zat::OrderedMap<{self.type.cpp}, {self.key.cpp}>"
+
+    def insert_new(self, key):
+        return f"{self.name}_.memberNewChild(e);"

@@ -1,0 +1,61 @@
+"""`fn NAME(TYPE NAME, ...) [const|static] -> TYPE [hidden]`: a hand-written operation.
+
+The schema declares it, the unit's C++ defines it, and unless hidden the generic interface calls it as a
+function attribute (code 10), with its arguments in the key.
+"""
+from .base import Member
+
+
+class Function(Member):
+    TABLE_KIND = "function"
+    TYPE_WORDS = 0
+    FLAGS = {"hidden"}
+
+    def resolve(self, r):
+        super().resolve(r)
+        s = self.syntax
+        # Operations are defined out of line, so they may name any type of the unit, even later ones.
+        self.params = [(r.type_ref(t, self.owner, anywhere=True), n.text) for t, n in s.params]
+        self.ret = r.type_ref(s.ret, self.owner, anywhere=True, result=True)
+        names = [n.text for _, n in s.params]
+        for _, n in s.params:
+            if names.count(n.text) > 1:
+                r.error(n, f"parameter {n.text} of {self.name} given twice")
+                break
+        self.static = s.qualifier == "static"
+        self.const = s.qualifier == "const"
+
+    def type_refs(self):
+        return [t for t, _ in self.params if t is not None] + ([self.ret] if self.ret is not None else [])
+
+    def table_type(self):
+        return self.ret.name
+
+    def signature(self, qualified=""):
+        params = ", ".join(f"{t.param} {n}" for t, n in self.params)
+        static = "static " if self.static and not qualified else ""
+        const = " const" if self.const else ""
+        return f"{static}{self.ret.result} {qualified}{self.name}({params}){const}"
+
+    def declare(self, w):
+        w(self.signature() + ";")
+
+    def generic_case(self, g):
+        n = len(self.params)
+        args = [g.argument("in", i, n, t) for i, (t, _) in enumerate(self.params)]
+        target = f"{self.owner.name}::" if self.static else "self."
+        if self.ret.result == "void":
+            head, tail = "", "; out = Zat::Any();"
+        elif self.ret.is_entity:
+            head, tail = "out = Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(", ".get()));"
+        else:
+            head, tail = "out = Zat::Any::of(", ");"
+        call = f"{target}{self.name}({', '.join(args)})"
+        unused = "(void)in; " if n == 0 else ""
+        one = f"[&](Zat::Any const& in, Zat::Any& out) {{ {unused}{head}{call}{tail} }}"
+        if len(one) > 70:
+            # The body on lines of its own, each argument on one, so that a debugger can stop on each.
+            lines = [f"   {head}{target}{self.name}("] + [f"         {a}," for a in args]
+            lines[-1] = lines[-1][:-1] + ")" + tail if args else lines[-1] + ")" + tail
+            one = "\n".join(["[&](Zat::Any const& in, Zat::Any& out) {"] + lines + ["}"])
+        return "Zat::gen::function", ["op", one, "key", "value"]

@@ -1,0 +1,217 @@
+"""The resolver: builds the model of a schema and of every schema it imports, checking all it can.
+
+Every type a schema names is found here, once: the unit's own types (which must be declared before a
+member uses them, since C++ needs them complete; operations may name any), the hand-written classes it
+declares with `extern`, the types of the schemas it imports (by their full names) and the runtime's
+scalars of the prelude schema (by their bare names).
+"""
+import dataclasses
+import os
+
+from . import syntax
+from .diagnostics import Diagnostics
+from .model import GlobalLog, GlobalTrace, TypeDecl, TypeKind, TypeRef, Unit
+
+PRELUDE = "zat/Zat.zat"
+ENTITY_BASES = {"Zat::PtrInterface": 1, "Zat::Entity": 2}
+VOID = TypeRef("Void", "Void", "void", TypeKind.VOID)
+
+
+class Loader:
+    """Reads each schema once, relative to the repository root, and resolves it with its imports."""
+
+    def __init__(self, root, diag=None):
+        self.root = root
+        self.diag = diag or Diagnostics()
+        self.units = {}
+        self.loading = []
+
+    def load(self, path, text=None):
+        """The unit of the schema at `path` (relative to the root); `text` overrides the file's."""
+        if path in self.units:
+            return self.units[path]
+        if text is None:
+            with open(os.path.join(self.root, path), encoding="utf-8") as f:
+                text = f.read()
+        self.loading.append(path)
+        file = syntax.read(path, text, self.diag)
+        unit = Resolver(self, file).unit
+        self.loading.pop()
+        self.units[path] = unit
+        return unit
+
+    def files(self):
+        """Every schema read, for the build's dependency list."""
+        return [os.path.join(self.root, p) for p in self.units]
+
+
+class Resolver:
+    def __init__(self, loader, file):
+        self.loader, self.file, self.path = loader, file, file.path
+        self.unit = unit = Unit(file.path, doc=file.doc, prelude=file.prelude)
+        unit.namespace = file.namespace.text if file.namespace else ""
+        unit.header = file.header.value if file.header else ""
+        unit.includes = [t.value for t in file.includes]
+        self.names = {}       # name as a schema writes it -> TypeRef
+        self.declared = {}    # own TypeDecl -> position
+        if not file.prelude:
+            self._import_prelude()
+        for tok in file.imports:
+            self._import(tok)
+        for f in file.foreigns:
+            self._foreign(f)
+        for name, header in file.externs:
+            ref = TypeRef(name.text, f"{unit.namespace}::{name.text}", name.text, TypeKind.EXTERN,
+                          header=header.value, unit=unit)
+            self._define(name, ref)
+            unit.externs.append(ref)
+        for t in file.types:
+            self._declare(t)
+        for index, t in enumerate(file.types):
+            self._resolve_type(unit.types[index], t)
+        self._globals()
+        if unit.types and not unit.header:
+            self.error_at(1, 1, "a schema with types needs a 'header' line naming its generated header")
+
+    # ----- errors
+    def error(self, tok, message):
+        self.loader.diag.at(self.path, tok, message)
+
+    def error_at(self, line, col, message):
+        self.loader.diag.error(self.path, line, col, message)
+
+    # ----- imports and declarations
+    def _import_prelude(self):
+        if not os.path.exists(os.path.join(self.loader.root, PRELUDE)):
+            self.error_at(1, 1, f"the prelude schema {PRELUDE} is missing")
+            return
+        self._take(self.loader.load(PRELUDE))
+
+    def _import(self, tok):
+        path = tok.value
+        if path in self.loader.loading:
+            self.error(tok, f"import cycle: {' -> '.join(self.loader.loading + [path])}")
+            return
+        if not os.path.isfile(os.path.join(self.loader.root, path)):
+            self.error(tok, f"cannot import \"{path}\": no such schema")
+            return
+        self._take(self.loader.load(path))
+
+    def _take(self, other):
+        """Makes the types of an imported unit nameable: the prelude's bare, any other's by full name."""
+        self.unit.imports.append(other)
+        for ref in other.foreigns + [d.ref for d in other.types]:
+            seen = dataclasses.replace(ref, cpp=ref.cpp if ref.kind is TypeKind.FOREIGN else ref.full_name)
+            self.names[ref.name if other.prelude else ref.full_name] = seen
+
+    def _define(self, tok, ref):
+        if tok.text in self.names and self.names[tok.text].unit is self.unit:
+            self.error(tok, f"type {tok.text} declared twice")
+        self.names[tok.text] = ref
+
+    def _foreign(self, f):
+        ns = self.unit.namespace
+        full = f.name.text if self.unit.prelude else f"{ns}::{f.name.text}"
+        ref = TypeRef(f.name.text, full, f.cpp.value if f.cpp else full, TypeKind.FOREIGN,
+                      header=f.header.value if f.header else None, by_value="byvalue" in f.flags,
+                      literal=f.literal, max=f.max, unit=self.unit, _ordered="noorder" not in f.flags,
+                      _hashable="nohash" not in f.flags, _parseable="noparse" not in f.flags)
+        self._define(f.name, ref)
+        self.unit.foreigns.append(ref)
+
+    def _declare(self, t):
+        unit = self.unit
+        decl = TypeDecl(t.name.text, t.kind, t.line, t.text, t.doc, unit, options=set(t.options))
+        first = next((d for d in unit.types if d.name == decl.name), None)
+        if first is not None:
+            self.error(t.name, f"type {decl.name} declared twice (first at line {first.line})")
+        decl.ref = TypeRef(decl.name, decl.full_name, decl.name, t.kind, header=unit.header,
+                           by_value=t.kind is TypeKind.ENUM, decl=decl, unit=unit)
+        unit.types.append(decl)
+        self.declared.setdefault(decl.name, decl)
+        self.names.setdefault(decl.name, decl.ref)
+        self.names.setdefault(decl.full_name, decl.ref)
+
+    # ----- name lookup
+    def type_ref(self, tok, owner, anywhere=False, result=False):
+        """The type `tok` names, as seen from a member of `owner`; None (and an error) if there is none."""
+        if tok.text == "Void":
+            if result:
+                return VOID
+            self.error(tok, "Void is only an operation's result")
+            return None
+        ref = self.names.get(tok.text)
+        if ref is None:
+            self.error(tok, f"unknown type {tok.text}")
+            return None
+        if ref.decl is not None and ref.unit is self.unit and not anywhere:
+            if self.unit.types.index(ref.decl) >= self.unit.types.index(owner):
+                self.error(tok, f"type {tok.text} is used before it is declared")
+                return None
+        return ref
+
+    # ----- types
+    def _resolve_type(self, decl, t):
+        if decl.kind is TypeKind.ENUM:
+            self._enum(decl, t)
+            return
+        if decl.is_entity:
+            base = t.base.text if t.base else ""
+            if base not in ENTITY_BASES:
+                self.error(t.base, f"unknown base {base} of entity {decl.name}")
+            decl.base, decl.depth = base, ENTITY_BASES.get(base, 1)
+        names = {}
+        for s in t.members:
+            member = s.kind(decl, s)
+            if member.name in names:
+                self.error(s.name, f"member {member.name} of {decl.name} declared twice (first at line "
+                                   f"{names[member.name].line})")
+                continue
+            names[member.name] = member
+            decl.members.append(member)
+        for position, member in enumerate(decl.reflected, start=2):
+            member.id = 128 * decl.depth + position
+        for member in decl.members:
+            member.resolve(self)
+        if "bare" in decl.options:
+            data = decl.value_members
+            if len(data) != 1 or decl.holds_collection:
+                self.error(t.options["bare"], f"'bare' value {decl.name} must have exactly one plain attribute")
+
+    def _enum(self, decl, t):
+        if not t.enumerators:
+            self.error(t.name, f"enum {decl.name} has no enumerators")
+        if len(t.enumerators) > 256:
+            self.error(t.name, f"enum {decl.name} has more than 256 enumerators")
+        seen = set()
+        for tok in t.enumerators:
+            if tok.text in seen:
+                self.error(tok, f"enum {decl.name}: enumerator {tok.text} given twice")
+            seen.add(tok.text)
+        decl.enumerators = [tok.text for tok in t.enumerators]
+
+    # ----- global objects
+    def _globals(self):
+        cpp_names, handle_names = {}, {}
+        for g in self.file.globals:
+            name = g.cpp.text
+            if name in cpp_names:
+                self.error(g.cpp, f"global object {name} declared twice (first at line {cpp_names[name]})")
+                continue
+            cpp_names[name] = g.cpp.line
+            if isinstance(g, (GlobalLog, GlobalTrace)):
+                kind = "log handle" if isinstance(g, GlobalLog) else "trace handle"
+                if (kind, g.name) in handle_names:
+                    self.error(g.cpp, f"{kind} \"{g.name}\" declared twice (first at line "
+                                      f"{handle_names[(kind, g.name)]})")
+                    continue
+                handle_names[(kind, g.name)] = g.cpp.line
+            self.unit.globals.append(g)
+
+
+def load(root, path, text=None):
+    """Resolves the schema at `path` (relative to `root`); raises SchemaErrors with every mistake found."""
+    loader = Loader(root)
+    unit = loader.load(path, text)
+    loader.diag.raise_if_any()
+    return unit, loader
