@@ -2,6 +2,7 @@
 // deletion while walking and destruction.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "Recorder.h"
@@ -225,4 +226,59 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    ASSERT_TRUE(fromY->notAtEnd());
    EXPECT_EQ(fromY->key().as<Zat::String>(), Zat::String("y"));
    EXPECT_THROW(t.methods->iterator(root.get(), 262, &yes), Zat::TypeException);
+}
+
+// Ordered collections are driven and walked like hash ones, in key order; a read-only collection
+// answers reads and walks but refuses every change, the cursor's deletion included.
+TEST(ZatgenEntities, GenericCursorsOverOrderedAndReadOnlyCollections) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   Zat::TypeInfo const& t = Root::typeInfo();
+   Zat::Any none, v;
+   auto u32 = [](std::uint32_t n) { return Zat::Any::of(n); };
+   auto walk = [&](std::uint16_t id, std::function<std::string(Zat::Any const&)> element) {
+      std::vector<std::string> out;
+      for (auto it = t.methods->iterator(root.get(), id, nullptr); it->notAtEnd(); it->advance()) {
+         out.push_back(std::to_string(it->key().as<std::uint32_t>()) + "=" + element(it->current()));
+      }
+      return out;
+   };
+   for (std::uint32_t k : {3u, 1u, 2u}) {
+      EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::child, Zat::AttrOp::write, u32(k), v), Zat::attrOpDone);
+      EXPECT_EQ(v.asEntity<Child>()->parent(), root.get());
+   }
+   auto childId = [](Zat::Any const& e) { return std::to_string(e.asEntity<Child>()->id()); };
+   EXPECT_EQ(walk(Root::AttrId::child, childId), (Strings{"1=1", "2=2", "3=3"}));
+   auto it = t.methods->iterator(root.get(), Root::AttrId::child, nullptr);
+   Zat::Ptr<Child> first = it->current().asEntity<Child>();
+   it->deleteCurrent();
+   it->advance();
+   EXPECT_EQ(it->key().as<std::uint32_t>(), 2u);
+   EXPECT_EQ(first->parent(), nullptr);
+   EXPECT_EQ(rec.take(), (Strings{"264:3", "264:1", "264:2", "264:1"}));
+
+   Zat::Any text = Zat::Any::of(Zat::String("b"));
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::write, u32(2), text), Zat::attrOpDone);
+   root->historyIs(1, "a");
+   auto str = [](Zat::Any const& e) { return e.as<Zat::String>().str(); };
+   EXPECT_EQ(walk(Root::AttrId::history, str), (Strings{"1=a", "2=b"}));
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::read, u32(2), v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<Zat::String>(), Zat::String("b"));
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::del, u32(2), v), Zat::attrOpDone);
+   EXPECT_EQ(walk(Root::AttrId::history, str), (Strings{"1=a"}));
+   rec.take();
+
+   root->frozenIs(5);
+   Zat::Any yes = Zat::Any::of(true);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::write, u32(6), yes),
+             Zat::attrOpNotApplicable);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::del, u32(5), v), Zat::attrOpNotApplicable);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::has, u32(5), v), Zat::attrOpDone);
+   EXPECT_TRUE(v.as<bool>());
+   auto frozen = t.methods->iterator(root.get(), Root::AttrId::frozen, nullptr);
+   ASSERT_TRUE(frozen->notAtEnd());
+   EXPECT_THROW(frozen->deleteCurrent(), Zat::PreconditionException);
+   EXPECT_TRUE(root->frozenHas(5));
+   EXPECT_EQ(rec.take(), (Strings{"269:5"}));
 }

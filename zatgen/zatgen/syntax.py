@@ -162,21 +162,15 @@ class _Cursor:
 def read(path, text, diag):
     """The declarations of one schema file; mistakes go to `diag`."""
     f = FileSyntax(path)
-    current, doc, seen_code = None, [], False
+    current, doc = None, []
     for number, raw in enumerate(text.splitlines(), start=1):
         stripped = raw.strip()
         if not stripped:
-            if not seen_code and doc:
-                f.doc, doc = doc, []
             doc = []
             continue
         if stripped.startswith("#"):
             doc.append(stripped[1:].strip())
             continue
-        if not seen_code and doc and raw[0] not in " \t":
-            # The file's opening comment block documents the unit, unless it sits right on a declaration.
-            pass
-        seen_code = True
         line = _Line(path, number, raw, diag)
         if not line.toks or not line.ok:
             doc = []
@@ -210,7 +204,8 @@ def _top(f, line, doc):
         if name and f.namespace is not None:
             line.fail_at(keyword, "namespace given twice")
         elif name:
-            f.namespace = name
+            # The comment right above the namespace line documents the whole unit.
+            f.namespace, f.doc = name, doc
         return None
     if f.namespace is None and line.ok:
         line.fail_at(keyword, "the 'namespace' line must come first")

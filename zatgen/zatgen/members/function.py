@@ -17,11 +17,11 @@ class Function(Member):
         # Operations are defined out of line, so they may name any type of the unit, even later ones.
         self.params = [(r.type_ref(t, self.owner, anywhere=True), n.text) for t, n in s.params]
         self.ret = r.type_ref(s.ret, self.owner, anywhere=True, result=True)
-        names = [n.text for _, n in s.params]
+        seen = set()
         for _, n in s.params:
-            if names.count(n.text) > 1:
+            if n.text in seen:
                 r.error(n, f"parameter {n.text} of {self.name} given twice")
-                break
+            seen.add(n.text)
         self.static = s.qualifier == "static"
         self.const = s.qualifier == "const"
 
