@@ -322,6 +322,10 @@ class EntityMembers(Collection):
             r.error(tok, f"entity {target.name} has no key (a first ctor attribute) to be held in {self.name}")
         else:
             self.target = decl
+            key = decl.key.type
+            if key is not None and (not key.hashable if self.HASHED else not key.ordered):
+                need = "hashed" if self.HASHED else "ordered"
+                r.error(tok, f"the key {decl.key.name} of {target.name} cannot be {need} to hold it in {self.name}")
 
     @property
     def key(self):
