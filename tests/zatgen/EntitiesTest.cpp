@@ -12,6 +12,10 @@
 using namespace ZatgenTest;
 using Strings = std::vector<std::string>;
 
+// Whether code outside the entity's holders can create a Private.
+template <class T>
+concept CreatableHere = requires(std::uint32_t id) { T::PrivateIs(id); };
+
 TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
    auto root = rootFactory("r");
    EXPECT_EQ(root->name(), Zat::String("r"));
@@ -281,4 +285,95 @@ TEST(ZatgenEntities, GenericCursorsOverOrderedAndReadOnlyCollections) {
    EXPECT_THROW(frozen->deleteCurrent(), Zat::PreconditionException);
    EXPECT_TRUE(root->frozenHas(5));
    EXPECT_EQ(rec.take(), (Strings{"269:5"}));
+}
+
+// A derived entity: ids after its base's, the base's attributes and operations reachable through its own
+// type (answered virtually), a parent link from its holder, and subclasses of a named entity.
+TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
+   auto root = Root::RootIs("r");
+   Zat::Ptr<Derived> d = root->derivedIs(7);
+   EXPECT_EQ(d->parent(), root.get());
+   EXPECT_EQ(Derived::AttrId::code, 386);
+   EXPECT_EQ(Derived::AttrId::level, Base::AttrId::level);
+   Recorder rec;
+   d->addLegacyNotifiee(&rec);
+   d->levelIs(3);
+   EXPECT_EQ(rec.take(), (Strings{"258"}));
+   d->removeLegacyNotifiee(&rec);
+   Base const& asBase = *d;
+   EXPECT_EQ(asBase.describe(), Zat::String("derived 7"));
+   EXPECT_EQ(asBase.kind(), Zat::String("kind of derived 7"));
+
+   Zat::TypeInfo const& t = Derived::typeInfo();
+   EXPECT_EQ(t.base, &Base::typeInfo());
+   EXPECT_EQ(t.attr("level")->id, Base::AttrId::level);
+   Zat::Any v, none;
+   EXPECT_EQ(Zat::attrOp(t, d.get(), Base::AttrId::level, Zat::AttrOp::read, none, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 3u);
+   EXPECT_EQ(Zat::attrOp(t, d.get(), Base::AttrId::describe, Zat::AttrOp::call, none, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<Zat::String>(), Zat::String("derived 7"));
+   EXPECT_EQ(Zat::attrOp(t, d.get(), Derived::AttrId::code, Zat::AttrOp::read, none, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 7u);
+   EXPECT_EQ(Zat::attrOp(t, d.get(), 999, Zat::AttrOp::read, none, v), Zat::attrOpNoSuchAttribute);
+   root->derivedDel(7);
+   EXPECT_EQ(d->parent(), nullptr);
+
+   // An entity of no arguments held without a parent link; named entities keyed by their name.
+   EXPECT_EQ(root->baseIs()->parent(), nullptr);
+   Zat::Ptr<Named> named = root->namedIs("n1");
+   EXPECT_EQ(named->name(), Zat::String("n1"));
+   EXPECT_EQ(root->named("n1"), named);
+   EXPECT_EQ(namedFactory("free")->name(), Zat::String("free"));
+   Zat::Ptr<NamedById> byId = root->byIdIs("x");
+   EXPECT_EQ(byId->name(), Zat::String());
+   EXPECT_EQ(root->byId("x"), byId);
+}
+
+// Collections keyed otherwise than by the first constructor attribute, maps whose deletion answers the
+// removed value, members only their holder creates, and deletion at an ordered map's cursor.
+TEST(ZatgenEntities, KeysDeletionAndCreationVariants) {
+   auto root = Root::RootIs("r");
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   Zat::Ptr<Picked> p = root->pickedIs(1, "b");
+   EXPECT_EQ(root->picked("b"), p);
+   EXPECT_EQ(root->pickedIs(1, "b"), p);
+   EXPECT_THROW(root->pickedIs(2, "b"), Zat::ReinstantiationException);
+   EXPECT_EQ(root->pickedSize(), 1u);
+
+   Labelled a(Zat::String("a"));
+   a.countIs(1);
+   root->byLabelIs(a);
+   root->byLabelIs(a);
+   a.countIs(2);
+   root->byLabelIs(a);
+   EXPECT_EQ(root->byLabel("a").count(), 2u);
+   EXPECT_EQ(root->byLabelSize(), 1u);
+   Zat::Any v = Zat::Any::of(a);
+   EXPECT_THROW(Zat::attrOp(Root::typeInfo(), root.get(), Root::AttrId::byLabel, Zat::AttrOp::write,
+                            Zat::Any::of(Zat::String("b")), v),
+                Zat::PreconditionException);
+   EXPECT_FALSE(root->byLabelHas("b"));
+
+   root->vrfIs(5, "blue");
+   EXPECT_EQ(root->vrfDel(5), Zat::String("blue"));
+   EXPECT_EQ(root->vrfDel(5), Zat::String());
+   auto at = [](std::uint16_t id, std::string key) { return std::to_string(id) + ":" + key; };
+   EXPECT_EQ(rec.take(), (Strings{at(Root::AttrId::picked, "'b'"), at(Root::AttrId::byLabel, "'a'"),
+                                  at(Root::AttrId::byLabel, "'a'"), at(Root::AttrId::vrf, "5"),
+                                  at(Root::AttrId::vrf, "5")}));
+
+   EXPECT_EQ(root->privyIs(4)->id(), 4u);
+   static_assert(!CreatableHere<Private>);
+   EXPECT_THROW(Private::typeInfo().methods->construct(std::vector<Zat::Any>{Zat::Any::of(1u)}),
+                Zat::PreconditionException);
+
+   for (std::uint32_t rank : {1u, 2u, 3u, 4u}) root->rankedIs(Ranked(rank));
+   std::vector<std::uint32_t> kept;
+   for (auto c = root->rankedIter(); c; ++c) {
+      if (c.key().rank() % 2 == 0) root->rankedDel(c);
+      else kept.push_back(c.key().rank());
+   }
+   EXPECT_EQ(kept, (std::vector<std::uint32_t>{3, 1}));
+   EXPECT_EQ(root->rankedSize(), 2u);
 }

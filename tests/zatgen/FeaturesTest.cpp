@@ -3,11 +3,17 @@
 
 #include <sstream>
 
+#include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
 
 using namespace ZatgenTest;
 
 namespace {
+template <class T>
+concept Ordered = requires(T const& a) { a < a; };
+template <class T>
+concept Hashed = requires(T const& a) { a.hash(0u); };
+
 std::string rangeError(std::string_view text, auto parse) {
    try {
       parse(text);
@@ -125,41 +131,34 @@ TEST(ZatgenFeatures, OrderingAndHashFollowDeclarationOrder) {
    EXPECT_EQ(a, b);
    EXPECT_EQ(a.hash(9), b.hash(9));
 
-   Scalars s;
-   s.smallIs(3);
-   s.mediumIs(4);
-   s.largeIs(5);
-   s.hugeIs(0x100000002ull);
-   s.flagIs(true);
-   s.labelIs("ab");
-   s.colourIs(Colour::green);
-   Zat::Hash h(11);
-   h.hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(3)))
-       .hashMix<4>(Zat::hashSingleAttr(0, std::uint16_t(4)))
-       .hashMix<4>(5)
-       .hashMix<4>(2)
-       .hashMix<4>(1)
-       .hashMix<4>(1)
-       .hashMix<4>(0)  // when: 0.0 is all-zero bits, two words
-       .hashMix<4>(0)
-       .mixNi("ab", 2)
-       .hashMix<4>(Zat::hashSingleAttr(0, std::uint8_t(1)));
-   EXPECT_EQ(s.hash(11), h.result());
 }
 
-TEST(ZatgenFeatures, TypeTableCarriesNamesIdsAndKinds) {
-   auto types = ZatgenTestTypesModule().types;
-   ASSERT_EQ(types.size(), 8u);
-   EXPECT_EQ(types[1].fullName, "ZatgenTest::Scalars");
-   EXPECT_EQ(&Scalars::typeInfo(), &types[1]);
-   auto const* limit = Scalars::typeInfo().attr("limit");
-   ASSERT_NE(limit, nullptr);
-   EXPECT_EQ(limit->id, 10);
-   EXPECT_EQ(limit->kind, Zat::AttrKind::constant);
-   auto const* describe = Outer::typeInfo().attr(5);
-   ASSERT_NE(describe, nullptr);
-   EXPECT_EQ(describe->name, "describe");
-   EXPECT_EQ(describe->kind, Zat::AttrKind::function);
-   EXPECT_EQ(Outer::typeInfo().attr("key")->kind, Zat::AttrKind::constructor);
-   EXPECT_EQ(Outer::typeInfo().attr(99), nullptr);
+// A value with its own order keeps it wherever it is compared: directly, generically and as the key of an
+// ordered collection. A value without order or hash has neither, and the generic interface says so.
+TEST(ZatgenFeatures, OwnOrderNoOrderAndConstantsOfAnyValueType) {
+   Ranked high(9), low(1);
+   EXPECT_TRUE(high < low);
+   EXPECT_FALSE(low < high);
+   Zat::Any v;
+   Zat::TypeInfo const& rt = Ranked::typeInfo();
+   EXPECT_EQ(Zat::attrOp(rt, &high, 0, Zat::AttrOp::less, Zat::Any::of(low), v), Zat::attrOpDone);
+   EXPECT_TRUE(v.as<bool>());
+   auto root = Root::RootIs("r");
+   for (std::uint32_t rank : {1u, 9u, 5u}) root->rankedIs(Ranked(rank));
+   std::vector<std::uint32_t> order;
+   for (auto c = root->rankedIter(); c; ++c) order.push_back(c.key().rank());
+   EXPECT_EQ(order, (std::vector<std::uint32_t>{9, 5, 1}));
+
+   static_assert(!Ordered<Loose> && !Hashed<Loose>);
+   static_assert(Ordered<Ranked> && Hashed<Ranked>);
+   Loose loose;
+   loose.noteIs("n");
+   EXPECT_EQ(Zat::attrOp(Loose::typeInfo(), &loose, 0, Zat::AttrOp::less, Zat::Any::of(loose), v),
+             Zat::attrOpNotApplicable);
+   EXPECT_EQ(Loose::typeInfo().value->hash, nullptr);
+   EXPECT_EQ(Zat::Any::of(loose).strep(), Zat::String("Value('ZatgenTest::Loose', ** {'flag': False, 'note': 'n'})"));
+
+   EXPECT_EQ(Root::defaultKey(), Key(Zat::String("k")));
+   EXPECT_EQ(Root::period(), 1.5);
+   EXPECT_EQ(joinNames("a", "b"), Zat::String("a+b"));
 }

@@ -14,3 +14,15 @@ namespace ZatgenTest {
 std::uint32_t Root::total(std::uint32_t extra) const { return count_ + std::uint32_t(scoreSize()) + extra; }
 
 }  // namespace ZatgenTest
+
+namespace ZatgenTest {
+
+bool Ranked::operator<(Ranked const& o) const { return o.rank_ < rank_; }
+
+Zat::String Base::describe() const { return "base " + std::to_string(level_); }
+Zat::String Base::kind() const { return "kind of " + describe().str(); }
+Zat::String Derived::describe() const { return "derived " + std::to_string(code_); }
+
+Zat::String joinNames(Zat::String const& first, Zat::String const& second) { return first + "+" + second.view(); }
+
+}  // namespace ZatgenTest

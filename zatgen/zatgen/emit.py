@@ -43,6 +43,13 @@ def header(unit):
             emit_enum.emit_decl(decl, w)
         else:
             CLASS_EMITTERS[decl.kind].emit_class_decl(decl, w)
+    if unit.functions:
+        w("// Hand-written functions of the namespace.")
+        for fn in unit.functions:
+            if fn.doc:
+                w.comment("\n".join(fn.doc))
+            fn.declare(w)
+        w()
     if unit.globals:
         w("// Global objects of this unit, built in this order when the library is loaded.")
         for g in unit.globals:
@@ -130,7 +137,10 @@ def _type_table(unit, w):
                      f"&k{T}Methods"]
         else:
             kind = "rootEntity" if decl.derives_from_entity else "nestedEntity"
-            base = "&Zat::entityTypeInfo()" if decl.derives_from_entity else "&Zat::ptrInterfaceTypeInfo()"
+            if decl.base_decl is not None:
+                base = f"&{decl.base_decl.ref.cpp}::typeInfo()"
+            else:
+                base = "&Zat::entityTypeInfo()" if decl.derives_from_entity else "&Zat::ptrInterfaceTypeInfo()"
             items = [f'"{full}"', f"Zat::TypeKind::{kind}", base, attrs, "{}", "nullptr", f"&k{T}Methods"]
         w.pack("{", items, "},")
     w.dedent()("};")

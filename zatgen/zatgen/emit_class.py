@@ -14,7 +14,8 @@ def identity(decl, w):
     reflected = decl.reflected
     if reflected:
         w("// Attribute ids, as the type table, notifications and the generic interface carry them.")
-        w("struct AttrId {").indent()
+        base = f" : {decl.base}::AttrId" if decl.base_decl is not None and decl.base_decl.reflected else ""
+        w(f"struct AttrId{base} {{").indent()
         for m in reflected:
             w(f"static constexpr std::uint16_t {m.name} = {m.id};")
         w.dedent()("};")
@@ -28,7 +29,7 @@ def provenance(member, w):
 
 
 def declare_members(decl, w):
-    for m in decl.reflected:
+    for m in [m for m in decl.members if m.PUBLIC]:
         w()
         provenance(m, w)
         m.declare(w)

@@ -28,14 +28,25 @@ def emit(decl, w):
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::gen::wholeValueOp(self, op, key, value);")
     else:
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::attrOpNotApplicable;")
-    _switch(decl, w, lambda m: m.generic_case(g), ["(void)self;", "return Zat::attrOpNoSuchAttribute;"])
+    base = decl.base_decl
+    if base is None:
+        otherwise = ["(void)self;", "return Zat::attrOpNoSuchAttribute;"]
+    else:
+        otherwise = [f"return Zat::attrOp({base.ref.cpp}::typeInfo(), static_cast<{base.ref.cpp}*>(&self), attrId, op, "
+                     "key, value);"]
+    _switch(decl, w, lambda m: m.generic_case(g), otherwise)
     w.dedent()("}")
     w()
     w.call(f"std::unique_ptr<Zat::GenericIterator> {T}Iterator",
            ["void* obj", "std::uint16_t attrId", "Zat::Any const* from"], " {")
     w.indent()
     w(f"auto& self = *static_cast<{T}*>(obj);")
-    _switch(decl, w, lambda m: m.generic_cursor(g), ["(void)self;", "(void)from;", "return nullptr;"])
+    if base is None:
+        otherwise = ["(void)self;", "(void)from;", "return nullptr;"]
+    else:
+        otherwise = [f"return {base.ref.cpp}::typeInfo().methods->iterator(static_cast<{base.ref.cpp}*>(&self), "
+                     "attrId, from);"]
+    _switch(decl, w, lambda m: m.generic_cursor(g), otherwise)
     w.dedent()("}")
     w()
     _construct(decl, g, w)
@@ -60,17 +71,20 @@ def _switch(decl, w, case_of, default):
 
 def _construct(decl, g, w):
     T = decl.name
-    ctor = decl.ctor_members
+    creator = decl.creator
     w(f"Zat::Any {T}Construct(std::span<Zat::Any const> args) {{").indent()
     if decl.is_root:
         w(f'if (!args.empty()) Zat::throwNewEntityArgsException("{decl.full_name}");')
         w(f"return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>({T}::{T}Is(Zat::String()).get()));")
+    elif "nofactory" in decl.options:
+        w("(void)args;")
+        w(f'Zat::throwPreconditionException("{decl.full_name} is created only by the entities that hold it");')
     else:
-        w(f"if (args.size() != {len(ctor)}) {{").indent()
-        w(f'Zat::throwPreconditionException("{decl.full_name} takes {len(ctor)} constructor arguments, "')
+        w(f"if (args.size() != {len(creator)}) {{").indent()
+        w(f'Zat::throwPreconditionException("{decl.full_name} takes {len(creator)} constructor arguments, "')
         w('                                 "got " + std::to_string(args.size()));')
         w.dedent()("}")
-        conv = [f"args[{i}].as<{m.type.cpp}>()" for i, m in enumerate(ctor)]
+        conv = [f"args[{i}].as<{t.cpp}>()" for i, (t, _) in enumerate(creator)]
         if decl.is_value:
             w.call(f"return Zat::Any::of({T}", conv, ");")
         else:

@@ -13,7 +13,6 @@ def stored(decl):
 def emit_class_decl(decl, w):
     name = decl.name
     ctor = decl.ctor_members
-    coll = decl.holds_collection
     emit_class.heading(decl, "value type", w)
     w(f"class {name} {{")
     w("  public:").indent()
@@ -24,18 +23,20 @@ def emit_class_decl(decl, w):
         params = ", ".join(f"{m.type.param} {m.name}" for m in ctor)
         explicit = "explicit " if len(ctor) == 1 else ""
         w(f"{explicit}{name}({params});")
-    if not coll:
+    if decl.parseable:
         w("// Parses the text form; raises Zat::RangeException on anything else.")
         w(f"explicit {name}(Zat::CharRange& r);")
     emit_class.declare_members(decl, w)
     w()
     w("static bool isEq(void const* a, void const* b);")
     w(f"bool operator==({name} const& o) const {{ return isEq(this, &o); }}")
-    if not coll:
+    if "order" in decl.options:
+        w("// Hand-written: this type's own order.")
+    if decl.ordered:
         w(f"bool operator<({name} const& o) const;")
     w("// True when the value differs from a default-constructed one.")
     w("explicit operator bool() const;")
-    if not coll:
+    if decl.hashable:
         w("std::uint32_t hash(std::uint32_t seed) const;")
     w.dedent()
     emit_class.private_section(decl, w, stored(decl))
@@ -43,8 +44,9 @@ def emit_class_decl(decl, w):
     w()
     w(f"Zat::String valueToStrep({name} const& v);")
     w(f"std::ostream& operator<<(std::ostream& os, {name} const& v);")
-    if not coll:
+    if decl.parseable:
         w(f"void sequenceToValue(Zat::CharRange& r, {name}* v);")
+    if decl.hashable:
         w("// Contribution of a nested value to the hash of the value holding it: its own hash(0).")
         w(f"void hashAttrInto(Zat::Hash& h, {name} const& v);")
     w()
@@ -54,7 +56,6 @@ def emit_members(decl, index, w):
     name = decl.name
     members = stored(decl)
     ctor = decl.ctor_members
-    coll = decl.holds_collection
     w.section(f"{name}: value type")
     w(f"Zat::TypeInfo const& {name}::typeInfo() noexcept {{ return kTypes[{index}]; }}")
     w()
@@ -62,7 +63,7 @@ def emit_members(decl, index, w):
         emit_class.constructor(w, f"{name}::{name}", [f"{m.type.param} {m.name}" for m in ctor],
                                [f"{m.name}_({m.name})" for m in ctor])
         w()
-    if not coll:
+    if decl.parseable:
         _parser(decl, w)
     for m in decl.members:
         m.define(w)
@@ -79,7 +80,7 @@ def emit_members(decl, index, w):
         w("return true;")
     w.dedent()("}")
     w()
-    if not coll:
+    if decl.ordered and "order" not in decl.options:
         w(f"bool {name}::operator<({name} const& o) const {{").indent()
         for m in members:
             for line in m.less_lines():
@@ -94,7 +95,7 @@ def emit_members(decl, index, w):
     w("return !isEq(this, &defaultValue);")
     w.dedent()("}")
     w()
-    if not coll:
+    if decl.hashable:
         w(f"std::uint32_t {name}::hash(std::uint32_t seed) const {{").indent()
         w("Zat::Hash h(seed);")
         for m in members:
@@ -105,9 +106,10 @@ def emit_members(decl, index, w):
     _strep(decl, w)
     w(f"std::ostream& operator<<(std::ostream& os, {name} const& v) {{ return os << valueToStrep(v); }}")
     w()
-    if not coll:
+    if decl.parseable:
         w(f"void sequenceToValue(Zat::CharRange& r, {name}* v) {{ *v = {name}(r); }}")
         w()
+    if decl.hashable:
         w(f"void hashAttrInto(Zat::Hash& h, {name} const& v) {{ h.hashMix<4>(v.hash(0)); }}")
         w()
 

@@ -40,15 +40,15 @@ class TypeRef:
 
     @property
     def ordered(self):
-        return self._ordered and not self.holds_collection
+        return self._ordered and (self.decl is None or self.decl.ordered)
 
     @property
     def hashable(self):
-        return self._hashable and not self.holds_collection
+        return self._hashable and (self.decl is None or self.decl.hashable)
 
     @property
     def parseable(self):
-        return self._parseable and not self.holds_collection
+        return self._parseable and (self.decl is None or self.decl.parseable)
 
     @property
     def is_entity(self):
@@ -56,7 +56,9 @@ class TypeRef:
 
     @property
     def param(self):
-        """How a parameter of this type is passed."""
+        """How a parameter of this type is passed: entities as counted pointers."""
+        if self.is_entity:
+            return f"Zat::Ptr<{self.cpp}> const&"
         return self.cpp if self.by_value else f"{self.cpp} const&"
 
     @property
@@ -78,11 +80,13 @@ class TypeDecl:
     unit: "Unit"
     ref: TypeRef | None = None
     base: str = ""               # entities: the C++ base class
-    depth: int = 0               # 0 values, 1 PtrInterface, 2 Entity
+    base_decl: "TypeDecl | None" = None   # a generated base entity
+    depth: int = 0               # 0 values, 1 PtrInterface, 2 Entity, 3 an Entity's subclass
     options: set = field(default_factory=set)
     members: list = field(default_factory=list)      # member objects in declaration order
     enumerators: list = field(default_factory=list)
     holds_collection: bool = False
+    owners: list = field(default_factory=list)       # the unit's types that hold it
 
     @property
     def full_name(self):
@@ -98,12 +102,34 @@ class TypeDecl:
 
     @property
     def is_root(self):
-        """A named root: an Entity without constructor attributes, created by name."""
-        return self.is_entity and self.depth == 2 and not self.ctor_members
+        """A named root, created by name (`root`)."""
+        return "root" in self.options
+
+    @property
+    def is_named(self):
+        """A nested entity created with an entity name, which keys it (`named`)."""
+        return "named" in self.options
 
     @property
     def derives_from_entity(self):
         return self.is_entity and self.depth >= 2
+
+    @property
+    def ordered(self):
+        """Has operator<: generated from its attributes (all ordered), or hand-written (`order`)."""
+        if self.holds_collection or "noorder" in self.options:
+            return False
+        return "order" in self.options or all(m.type is None or m.type.ordered for m in self.value_members)
+
+    @property
+    def hashable(self):
+        if self.holds_collection or "nohash" in self.options:
+            return False
+        return all(m.type is None or m.type.hashable for m in self.value_members)
+
+    @property
+    def parseable(self):
+        return not self.holds_collection
 
     @property
     def reflected(self):
@@ -116,9 +142,19 @@ class TypeDecl:
 
     @property
     def key(self):
-        """The member that keys this entity in a collection: its first constructor attribute."""
+        """(TypeRef, name) of what keys this entity in a collection: the entity name of a named entity,
+        else its first constructor attribute; None when it has neither."""
+        if self.is_named:
+            return self.unit.string_ref, "name"
         ctor = self.ctor_members
-        return ctor[0] if ctor else None
+        return (ctor[0].type, ctor[0].name) if ctor else None
+
+    @property
+    def creator(self):
+        """(TypeRef, name) of each argument that creates the entity: a name, or the constructor attributes."""
+        if self.is_root or self.is_named:
+            return [(self.unit.string_ref, "name")]
+        return [(m.type, m.name) for m in self.ctor_members]
 
     @property
     def value_members(self):
@@ -168,6 +204,8 @@ class Unit:
     includes: list = field(default_factory=list)     # headers the generated header needs first
     externs: list = field(default_factory=list)      # TypeRef of hand-written classes, included after
     globals: list = field(default_factory=list)
+    functions: list = field(default_factory=list)    # free functions of the namespace (Function)
+    string_ref: TypeRef | None = None                # the runtime's String, for entity names
 
     @property
     def generates(self):

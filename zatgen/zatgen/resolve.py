@@ -15,6 +15,14 @@ from .model import GlobalLog, GlobalTrace, TypeDecl, TypeKind, TypeRef, Unit
 PRELUDE = "zat/Zat.zat"
 ENTITY_BASES = {"Zat::PtrInterface": 1, "Zat::Entity": 2}
 VOID = TypeRef("Void", "Void", "void", TypeKind.VOID)
+# Names that C++ keeps for itself: a type or member named so would not compile.
+CPP_KEYWORDS = set("""alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t char16_t
+char32_t class compl concept const consteval constexpr constinit const_cast continue co_await co_return co_yield
+decltype default delete do double dynamic_cast else enum explicit export extern false float for friend goto if
+inline int long mutable namespace new noexcept not not_eq nullptr operator or or_eq private protected public
+register reinterpret_cast requires return short signed sizeof static static_assert static_cast struct switch
+template this thread_local throw true try typedef typeid typename union unsigned using virtual void volatile
+wchar_t while xor xor_eq""".split())
 
 
 class Loader:
@@ -65,10 +73,16 @@ class Resolver:
                           header=header.value, unit=unit)
             self._define(name, ref)
             unit.externs.append(ref)
+        unit.string_ref = self.names.get("String")
         for t in file.types:
             self._declare(t)
         for index, t in enumerate(file.types):
             self._resolve_type(unit.types[index], t)
+        self._owners()
+        for s in file.functions:
+            fn = s.kind(None, s)
+            fn.resolve(self)
+            unit.functions.append(fn)
         self._globals()
         if unit.types and not unit.header:
             self.error_at(1, 1, "a schema with types needs a 'header' line naming its generated header")
@@ -121,6 +135,8 @@ class Resolver:
 
     def _declare(self, t):
         unit = self.unit
+        if t.name.text in CPP_KEYWORDS:
+            self.error(t.name, f"{t.name.text} is a C++ keyword and cannot name a type")
         decl = TypeDecl(t.name.text, t.kind, t.line, t.text, t.doc, unit, options=set(t.options))
         first = next((d for d in unit.types if d.name == decl.name), None)
         if first is not None:
@@ -156,12 +172,12 @@ class Resolver:
             self._enum(decl, t)
             return
         if decl.is_entity:
-            base = t.base.text if t.base else ""
-            if base not in ENTITY_BASES:
-                self.error(t.base, f"unknown base {base} of entity {decl.name}")
-            decl.base, decl.depth = base, ENTITY_BASES.get(base, 1)
+            self._base(decl, t)
         names = {}
         for s in t.members:
+            if s.name.text in CPP_KEYWORDS:
+                self.error(s.name, f"{s.name.text} is a C++ keyword and cannot name a member")
+                continue
             member = s.kind(decl, s)
             if member.name in names:
                 self.error(s.name, f"member {member.name} of {decl.name} declared twice (first at line "
@@ -173,10 +189,51 @@ class Resolver:
             member.id = 128 * decl.depth + position
         for member in decl.members:
             member.resolve(self)
+        if decl.is_entity:
+            self._entity_options(decl, t)
         if "bare" in decl.options:
             data = decl.value_members
             if len(data) != 1 or decl.holds_collection:
                 self.error(t.options["bare"], f"'bare' value {decl.name} must have exactly one plain attribute")
+
+    def _base(self, decl, t):
+        """An entity's base: the runtime's PtrInterface or Entity, or an entity declared before it."""
+        tok = t.base
+        if tok.text in ENTITY_BASES:
+            decl.base, decl.depth = tok.text, ENTITY_BASES[tok.text]
+            return
+        decl.base, decl.depth = tok.text, 1
+        ref = self.names.get(tok.text)
+        if ref is None or not ref.is_entity:
+            self.error(tok, f"unknown base {tok.text} of entity {decl.name}")
+            return
+        if ref.decl is decl or (ref.unit is self.unit and self.unit.types.index(ref.decl) > self.unit.types.index(decl)):
+            self.error(tok, f"type {tok.text} is used before it is declared")
+            return
+        base = ref.decl
+        if base.ctor_members or base.is_root:
+            self.error(tok, f"{base.name} cannot be a base: a derived entity is not built from "
+                            f"{'a root' if base.is_root else 'constructor attributes'}")
+            return
+        decl.base, decl.base_decl, decl.depth = ref.cpp, base, base.depth + 1
+
+    def _entity_options(self, decl, t):
+        for option in ("root", "named"):
+            if option not in decl.options:
+                continue
+            if not decl.derives_from_entity or decl.ctor_members:
+                self.error(t.options[option], f"'{option}' entity {decl.name} derives from Zat::Entity and has no "
+                                              "constructor attributes: its name makes it")
+        if decl.is_root and decl.is_named:
+            self.error(t.options["named"], "a root is named already; 'named' is for nested entities")
+
+    def _owners(self):
+        """Which types of the unit hold each entity type, for those that only their owners may create."""
+        for decl in self.unit.types:
+            for m in decl.members:
+                target = m.type.decl if m.type is not None and m.type.is_entity else None
+                if target is not None and m.REFLECTED and target.unit is self.unit and decl not in target.owners:
+                    target.owners.append(decl)
 
     def _enum(self, decl, t):
         if not t.enumerators:

@@ -29,10 +29,15 @@ TOKEN = re.compile(r"""\s*(?:(?P<string>"(?:[^"\\\n]|\\.)*")|(?P<word>[A-Za-z_]\
 IDENT = re.compile(r"[A-Za-z_]\w*")
 
 TYPE_KEYWORDS = {"value": TypeKind.VALUE, "enum": TypeKind.ENUM, "entity": TypeKind.ENTITY}
-TYPE_OPTIONS = {TypeKind.VALUE: {"bare"}, TypeKind.ENUM: set(), TypeKind.ENTITY: {"nofactory"}}
+# Value options: `bare` (the text form is the one attribute's), `order` (a hand-written operator<),
+# `noorder` and `nohash`. Entity options: `root` (a named root, created by name), `named` (a nested
+# entity created with an entity name, which keys it in collections), `nofactory` (no free factory and no
+# static creator: only its owner's collection makes it).
+TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind.ENUM: set(),
+                TypeKind.ENTITY: {"nofactory", "root", "named"}}
 # Member flags that take a value, and those that stand alone.
-VALUE_FLAGS = {"default", "const", "hash"}
-PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook"}
+VALUE_FLAGS = {"default", "const", "hash", "key"}
+PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override"}
 FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse"}
 LITERALS = {"integer", "boolean", "string", "float"}
 ACTIONS = {"ContactSupport", "CallSupportIfPersists", "NoActionRequired"}
@@ -104,6 +109,7 @@ class FileSyntax:
     foreigns: list = field(default_factory=list)
     globals: list = field(default_factory=list)      # GlobalLog | GlobalTrace | GlobalString, load order
     types: list = field(default_factory=list)
+    functions: list = field(default_factory=list)    # hand-written free functions of the namespace
 
 
 class _Line:
@@ -233,6 +239,11 @@ def _top(f, line, doc):
         return None
     if word in ("log", "trace", "global"):
         _global(f, c, word, line)
+        return None
+    if word == "fn":
+        fn = _fn(line, _Cursor(line), doc)
+        if fn is not None:
+            f.functions.append(fn)
         return None
     if word not in TYPE_KEYWORDS:
         line.fail_at(keyword, f"unknown declaration '{word}'")
@@ -394,7 +405,7 @@ def _member(line, doc):
 
 
 def _fn(line, c, doc):
-    usage = "fn NAME(TYPE NAME, ...) [const|static] -> TYPE [hidden]"
+    usage = "fn NAME(TYPE NAME, ...) [const|static] -> TYPE [hidden|virtual|override]"
     c.take()
     name = c.need("word", f"the operation's name; {usage}")
     syntax = MemberSyntax(members.Function, name, line.number, line.raw.strip(), doc)
@@ -414,7 +425,8 @@ def _fn(line, c, doc):
     if not c.need("punct", f"'->' and the result type; {usage}", "->"):
         return None
     syntax.ret = c.need("word", "the result type (Void for none)")
-    if c.peek() is not None and c.peek().text == "hidden":
-        syntax.flags["hidden"] = c.take()
+    while c.peek() is not None and c.peek().text in ("hidden", "virtual", "override"):
+        flag = c.take()
+        syntax.flags[flag.text] = flag
     c.done(usage)
     return syntax if line.ok else None

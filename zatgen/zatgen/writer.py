@@ -97,6 +97,9 @@ def c_string(text, room):
 
 
 def lambda_text(capture_params, body, limit=80):
-    """A lambda on one line, or with its body on a line of its own when it is long."""
-    one = f"{capture_params} {{ {body} }}"
-    return one if len(one) <= limit else f"{capture_params} {{\n   {body}\n}}"
+    """A lambda on one line, or with each statement of its body on a line of its own when it is long."""
+    statements = body if isinstance(body, list) else [body]
+    one = f"{capture_params} {{ {' '.join(statements)} }}"
+    if len(one) <= limit:
+        return one
+    return "\n".join([f"{capture_params} {{"] + [f"   {s}" for s in statements] + ["}"])

@@ -223,21 +223,31 @@ class ValueMap
 
 namespace Zat {
 
-template <class E>
+// How a collection finds a member entity's key: its zatKey() (its first constructor attribute, or the
+// name of a named entity), unless the collection is keyed by another constructor attribute.
+struct ZatKeyOf {
+   template <class E>
+   static auto const& key(E const& e) noexcept {
+      return e.zatKey();
+   }
+};
+
+template <class E, class KeyOf = ZatKeyOf>
 struct EntityTraits {
-   using Key = std::remove_cvref_t<decltype(std::declval<E const&>().zatKey())>;
-   static Key const& key(Ptr<E> const& e) noexcept { return e->zatKey(); }
+   using Key = std::remove_cvref_t<decltype(KeyOf::key(std::declval<E const&>()))>;
+   static Key const& key(Ptr<E> const& e) noexcept { return KeyOf::key(*e); }
    static bool equal(Ptr<E> const& a, Ptr<E> const& b) noexcept { return a == b; }
 };
 
-// A hash collection of owned nested entities, each keyed by its own key attribute (zatKey()).
-template <class E, std::uint32_t Constant>
-class EntityCollection : public HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E>>, Ptr<E> const&> {
-   using Base = HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E>>, Ptr<E> const&>;
+// A hash collection of owned nested entities, each keyed by its own key attribute.
+template <class E, std::uint32_t Constant, class KeyOf = ZatKeyOf>
+class EntityCollection
+    : public HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E, KeyOf>>, Ptr<E> const&> {
+   using Base = HashCollection<TableWithTraits<Ptr<E>, EntityTraits<E, KeyOf>>, Ptr<E> const&>;
 
  public:
-   using Key = typename EntityTraits<E>::Key;
-   using Table = TableWithTraits<Ptr<E>, EntityTraits<E>>;
+   using Key = typename EntityTraits<E, KeyOf>::Key;
+   using Table = TableWithTraits<Ptr<E>, EntityTraits<E, KeyOf>>;
    static constexpr std::uint32_t hashConstant = Constant;
 
    EntityCollection() noexcept : Base(hashSeed32() ^ Constant) {}

@@ -4,7 +4,7 @@ case of the generic attribute operation and its generic cursor. A new kind is on
 one word in KINDS.
 """
 from .base import HandWritten, Member  # noqa: F401
-from .collections import EntityCollection, OrderedEntityMap, OrderedValueMap, ValueMap, ValueSet
+from .collections import EntityCollection, KeyedValues, OrderedEntityMap, OrderedValueMap, ValueMap, ValueSet
 from .function import Function  # noqa: F401
 from .owned import Owned
 from .scalar import Const, Ctor, Plain  # noqa: F401
@@ -16,5 +16,6 @@ KINDS = {
     "coll": EntityCollection,
     "ordered": OrderedEntityMap,
     "orderedmap": OrderedValueMap,
+    "keyed": KeyedValues,
     "owned": Owned,
 }

@@ -3,6 +3,7 @@
 
 class Member:
     REFLECTED = True        # has an attribute id, a row in the type table and a generic case
+    PUBLIC = True           # declares something in the owner's public section
     IS_CTOR = False         # a constructor attribute
     IS_COLLECTION = False
     IN_VALUE = False        # part of a value's equality, order, hash, text form and parser
@@ -71,6 +72,10 @@ class Member:
     def define(self, w):
         """Out-of-line definitions."""
 
+    def unlink_on_destruction(self):
+        """The owner's destructor statement that unlinks the member entities it held, if any."""
+        return None
+
     def table_type(self):
         """The type name in the type table: as written in the schema."""
         return self.type.name
@@ -87,6 +92,7 @@ class Member:
 class HandWritten(Member):
     """`cpp NAME TYPE`: a data member of the generated class that hand-written operations keep."""
     REFLECTED = False
+    PUBLIC = False
     TYPE_WORDS = 0
     FLAGS = set()
 

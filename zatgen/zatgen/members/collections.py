@@ -220,9 +220,15 @@ class MapBase(Collection):
 
 class ValueMap(MapBase):
     USAGE = "NAME map KEY VALUE hash N [flags]"
+    FLAGS = Collection.FLAGS | {"delreturns"}
 
     def describe(self):
         return "map"
+
+    @property
+    def returns_removed(self):
+        """`delreturns`: <name>Del answers the removed value (the default when absent), not a bool."""
+        return "delreturns" in self.flags
 
     def cpp(self):
         return f"Zat::ValueMap<{self.key.cpp}, {self.value.cpp}, {self.constant}u>"
@@ -230,7 +236,11 @@ class ValueMap(MapBase):
     def declare_ops(self, w):
         n, kp, v = self.name, self.key.param, self.value
         w(f"void {n}Is({kp} key, {v.param} value);")
-        w(f"bool {n}Del({kp} key);")
+        if self.returns_removed:
+            w("// Removes `key`; answers the value it had, or the default value when it was absent.")
+            w(f"{v.cpp} {n}Del({kp} key);")
+        else:
+            w(f"bool {n}Del({kp} key);")
         w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
         w("// The value of `key`, or the default value when absent.")
         w(f"{v.cpp} {n}({kp} key) const;")
@@ -241,7 +251,22 @@ class ValueMap(MapBase):
         w(f"void {T}::{n}Is({kp} key, {v.param} value) {{").indent()
         w(f"if ({n}_.set(key, value)) {{ {publish} }}" if publish else f"{n}_.set(key, value);")
         w.dedent()("}")
-        define_erase(w, self)
+        self.define_ops_after_insert(w)
+
+    def define_ops_after_insert(self, w):
+        T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
+        if self.returns_removed:
+            w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+            w(f"{v.cpp} const* stored = {n}_.find(key);")
+            w(f"if (!stored) return {v.cpp}{{}};")
+            w(f"{v.cpp} removed = *stored;")
+            w(f"{n}_.erase(key);")
+            if self.publish():
+                w(self.publish(present="false"))
+            w("return removed;")
+            w.dedent()("}")
+        else:
+            define_erase(w, self)
         w(f"{v.cpp} {T}::{n}({kp} key) const {{").indent()
         w(f"{v.cpp} const* v = {n}_.find(key);")
         w(f"return v ? *v : {v.cpp}{{}};")
@@ -303,7 +328,7 @@ class OrderedValueMap(MapBase):
 
 class EntityMembers(Collection):
     """What entity collections and ordered entity maps share: members created by the owner from their
-    constructor attributes and keyed by their first one."""
+    creation arguments and keyed by their first constructor attribute or their name."""
     HOLDS_ENTITIES = True
 
     def resolve(self, r):
@@ -316,30 +341,42 @@ class EntityMembers(Collection):
         tok = self.syntax.types[0]
         if not target.is_entity:
             r.error(tok, f"'{self.describe()}' collection {self.name} needs an entity type, not {target.name}")
-        elif decl.is_root:
+            return
+        if decl.is_root:
             r.error(tok, f"root entity {target.name} cannot be held in a collection")
-        elif decl.key is None:
+            return
+        key = self.named_key(r, decl) if "key" in self.flags else decl.key
+        if key is None:
             r.error(tok, f"entity {target.name} has no key (a first ctor attribute) to be held in {self.name}")
-        else:
-            self.target = decl
-            key = decl.key.type
-            if key is not None and (not key.hashable if self.HASHED else not key.ordered):
-                need = "hashed" if self.HASHED else "ordered"
-                r.error(tok, f"the key {decl.key.name} of {target.name} cannot be {need} to hold it in {self.name}")
+            return
+        self.target, (self.key_ref, self.key_name) = decl, key
+        if not self.key_ref.hashable if self.HASHED else not self.key_ref.ordered:
+            need = "hashed" if self.HASHED else "ordered"
+            r.error(tok, f"the key {self.key_name} of {target.name} cannot be {need} to hold it in {self.name}")
+
+    def named_key(self, r, decl):
+        tok = self.flags["key"]
+        attr = next((m for m in decl.ctor_members if m.name == tok.text), None)
+        if attr is None:
+            r.error(tok, f"{tok.text} is no constructor attribute of {decl.name}")
+            return None
+        return attr.type, attr.name
 
     @property
     def key(self):
-        return self.target.key.type
+        return self.key_ref
 
     def unlinks_children(self):
         return self.target.derives_from_entity
 
-    def ctor(self):
-        return self.target.ctor_members
+    def unlink_on_destruction(self):
+        if not self.unlinks_children():
+            return None
+        return f"for (auto const& child : {self.name}_) child->parentIs(nullptr);"
 
     def declare_ops(self, w):
         n, kp, E = self.name, self.key.param, self.type.cpp
-        params = ", ".join(f"{c.type.param} {c.name}" for c in self.ctor())
+        params = ", ".join(f"{t.param} {name}" for t, name in self.target.creator)
         w("// Finds or creates the member; different constructor attributes for an existing key are refused.")
         w(f"Zat::Ptr<{E}> {n}Is({params});")
         w(f"Zat::Ptr<{E}> {n}Del({kp} key);")
@@ -348,29 +385,28 @@ class EntityMembers(Collection):
 
     def define_ops(self, w):
         T, n, E = self.owner.name, self.name, self.type.cpp
-        ctor = self.ctor()
-        key = ctor[0]
-        params = ", ".join(f"{c.type.param} {c.name}" for c in ctor)
-        args = ", ".join(c.name for c in ctor)
-        w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{c.type.param} {c.name}" for c in ctor], " {").indent()
-        w(f"if ({E}* existing = {n}_.find({key.name})) {{").indent()
-        for c in ctor[1:]:
-            w(f"if (!(existing->{c.name}() == {c.name})) {{").indent()
-            where = f'"{self.target.full_name}", "{c.name}"'
-            if c.type.literal == "string":
-                w(f"Zat::throwMutatorReinstantiating({where}, existing->{c.name}(), {c.name});")
+        creator = self.target.creator
+        w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{t.param} {name}" for t, name in creator], " {").indent()
+        w(f"if ({E}* existing = {n}_.find({self.key_name})) {{").indent()
+        for t, name in creator:
+            if name == self.key_name:
+                continue
+            w(f"if (!(existing->{name}() == {name})) {{").indent()
+            where = f'"{self.target.full_name}", "{name}"'
+            if t.literal == "string":
+                w(f"Zat::throwMutatorReinstantiating({where}, existing->{name}(), {name});")
             else:
-                w(f"Zat::throwMutatorReinstVal({where}, Zat::strepOf(existing->{c.name}()).view(),")
-                w(f"                           Zat::strepOf({c.name}).view());")
+                w(f"Zat::throwMutatorReinstVal({where}, Zat::strepOf(existing->{name}()).view(),")
+                w(f"                           Zat::strepOf({name}).view());")
             w.dedent()("}")
         w(f"return Zat::Ptr<{E}>(existing);")
         w.dedent()("}")
-        w(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is({args});")
-        w(self.insert_new(key.name))
+        w(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is({', '.join(name for _, name in creator)});")
+        w(self.insert_new(self.key_name))
         if self.target.derives_from_entity:
             w("e->parentIs(Zat::Ptr<Zat::Entity>(this));")
-        if self.publish(key.name):
-            w(self.publish(key.name))
+        if self.publish(self.key_name):
+            w(self.publish(self.key_name))
         w("return e;")
         w.dedent()("}")
         w(f"Zat::Ptr<{E}> {T}::{n}Del({self.key.param} key) {{").indent()
@@ -384,22 +420,44 @@ class EntityMembers(Collection):
         w.dedent()("}")
 
     def mutable_case(self, g, coll):
-        # The key comes as the key; any further constructor attributes come in the value, in order.
-        n, rest = self.name, self.ctor()[1:]
-        more = "".join(f", {g.argument('value', i, len(rest), c.type)}" for i, c in enumerate(rest))
-        create = self.lambda_key(f"return self.{n}Is(k{more}).get();")
+        # The key comes as the key; any further creation arguments come in the value, in order.
+        n = self.name
+        rest = [(t, name) for t, name in self.target.creator if name != self.key_name]
+        args, i = [], 0
+        for t, name in self.target.creator:
+            if name == self.key_name:
+                args.append("k")
+            else:
+                args.append(g.argument("value", i, len(rest), t))
+                i += 1
+        create = self.lambda_key(f"return self.{n}Is({', '.join(args)}).get();")
         return "Zat::gen::entities", ["op", coll, create, self.lambda_key(f"self.{n}Del(k);"), "key", "value"]
 
 
 class EntityCollection(EntityMembers):
     ERASE = "erase"
-    USAGE = "NAME coll ENTITY hash N [flags]"
+    USAGE = "NAME coll ENTITY hash N [key ATTR] [flags]"
+    FLAGS = Collection.FLAGS | {"key"}
 
     def describe(self):
         return "coll"
 
+    def key_of(self):
+        """The nested struct that finds a member's key when it is not the member's first one."""
+        return self.name[0].upper() + self.name[1:] + "KeyOf" if "key" in self.flags else None
+
     def cpp(self):
-        return f"Zat::EntityCollection<{self.type.cpp}, {self.constant}u>"
+        key_of = f", {self.key_of()}" if self.key_of() else ""
+        return f"Zat::EntityCollection<{self.type.cpp}, {self.constant}u{key_of}>"
+
+    def declare_ops(self, w):
+        if self.key_of():
+            w(f"// Members of {self.name} are keyed by their {self.key_name}.")
+            w(f"struct {self.key_of()} {{").indent()
+            w.inline(f"static {self.key.cpp} const& key({self.type.cpp} const& e) noexcept",
+                     f"return e.{self.key_name}();")
+            w.dedent()("};")
+        super().declare_ops(w)
 
     def insert_new(self, key):
         return f"{self.name}_.findOrInsert({key}, [&] {{ return e; }});"
@@ -419,3 +477,74 @@ class OrderedEntityMap(EntityMembers):
 
     def insert_new(self, key):
         return f"{self.name}_.memberNewChild(e);"
+
+    def declare_ops(self, w):
+        super().declare_ops(w)
+        n = self.name
+        w("// Removes the member a cursor stands on; the cursor then moves on to the next one.")
+        w.inline(f"Zat::Ptr<{self.type.cpp}> {n}Del({self.cpp()}::Cursor const& at)", f"return {n}Del(at.key());")
+
+
+class KeyedValues(ValueMap):
+    """`NAME keyed VALUE key FIELD hash N`: values stored under one of their own fields; <name>Is(value)
+    stores the value under its field, replacing the value stored there."""
+    TYPE_WORDS = 1
+    USAGE = "NAME keyed VALUE key FIELD hash N [flags]"
+    FLAGS = ValueMap.FLAGS | {"key"}
+
+    def describe(self):
+        return "keyed"
+
+    def resolve(self, r):
+        Collection.resolve(self, r)
+        self.value = self.type
+        tok = self.flags.get("key")
+        self.field = None
+        if self.value is None:
+            return
+        if tok is None:
+            r.error(self.syntax.name, f"keyed collection {self.name} needs the field that keys it ('key FIELD')")
+            return
+        decl = self.value.decl
+        if decl is None or not decl.is_value:
+            r.error(self.syntax.types[0], f"keyed collection {self.name} holds values of a schema's value type, "
+                                          f"not {self.value.name}")
+            return
+        field = next((m for m in decl.value_members if m.name == tok.text and not m.IS_COLLECTION), None)
+        if field is None:
+            r.error(tok, f"{tok.text} is no attribute of {decl.name}")
+            return
+        self.field = field
+        self.type = field.type
+        self.check_key(r, tok)
+
+    def type_refs(self):
+        return [t for t in (self.value, self.type) if t is not None]
+
+    def declare_ops(self, w):
+        n, kp, v = self.name, self.key.param, self.value
+        w(f"// Stores `value` under its {self.field.name}, replacing the value stored there.")
+        w(f"void {n}Is({v.param} value);")
+        if self.returns_removed:
+            w(f"{v.cpp} {n}Del({kp} key);")
+        else:
+            w(f"bool {n}Del({kp} key);")
+        w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
+        w("// The value stored under `key`, or the default value when absent.")
+        w(f"{v.cpp} {n}({kp} key) const;")
+
+    def define_ops(self, w):
+        T, n, v = self.owner.name, self.name, self.value
+        publish = self.publish(f"value.{self.field.name}()")
+        w(f"void {T}::{n}Is({v.param} value) {{").indent()
+        store = f"{n}_.set(value.{self.field.name}(), value)"
+        w(f"if ({store}) {{ {publish} }}" if publish else f"{store};")
+        w.dedent()("}")
+        super().define_ops_after_insert(w)
+
+    def mutable_case(self, g, coll):
+        n, f = self.name, self.field.name
+        insert = [f"if (!(v.{f}() == k)) Zat::throwPreconditionException(\"the key is not the value's {f}\");",
+                  f"self.{n}Is(v);"]
+        return "Zat::gen::map", ["op", coll, self.lambda_key_value(insert), self.lambda_key(f"self.{n}Del(k);"),
+                                 "key", "value"]

@@ -9,7 +9,12 @@ from .base import Member
 class Function(Member):
     TABLE_KIND = "function"
     TYPE_WORDS = 0
-    FLAGS = {"hidden"}
+    FLAGS = {"hidden", "virtual", "override"}
+
+    def __init__(self, owner, syntax):
+        super().__init__(owner, syntax)
+        # An override answers through the base's attribute, which calls it virtually: it has no id.
+        self.REFLECTED = "override" not in self.flags
 
     def resolve(self, r):
         super().resolve(r)
@@ -24,6 +29,27 @@ class Function(Member):
             seen.add(n.text)
         self.static = s.qualifier == "static"
         self.const = s.qualifier == "const"
+        if self.owner is None:
+            if s.qualifier or self.flags:
+                r.error(s.name, f"free function {self.name} takes no qualifier and no flag")
+            return
+        if ("virtual" in self.flags or "override" in self.flags) and (self.static or not self.owner.is_entity):
+            r.error(s.name, f"{self.name}: only an entity's member operations are virtual")
+        elif "override" in self.flags:
+            self.check_override(r)
+
+    def check_override(self, r):
+        base = self.owner.base_decl
+        while base is not None:
+            found = next((m for m in base.members if m.name == self.name and isinstance(m, Function)), None)
+            if found is not None:
+                if "virtual" not in found.flags and "override" not in found.flags:
+                    r.error(self.syntax.name, f"{self.name} of {base.name} is not virtual")
+                elif found.signature() != self.signature():
+                    r.error(self.syntax.name, f"{self.name} does not match {base.name}'s: {found.signature()}")
+                return
+            base = base.base_decl
+        r.error(self.syntax.name, f"{self.name} overrides nothing: no base of {self.owner.name} declares it")
 
     def type_refs(self):
         return [t for t, _ in self.params if t is not None] + ([self.ret] if self.ret is not None else [])
@@ -32,13 +58,16 @@ class Function(Member):
         return self.ret.name
 
     def signature(self, qualified=""):
-        params = ", ".join(f"{t.param} {n}" for t, n in self.params)
+        params = ", ".join(f"{t.param if t else '?'} {n}" for t, n in self.params)
         static = "static " if self.static and not qualified else ""
         const = " const" if self.const else ""
-        return f"{static}{self.ret.result} {qualified}{self.name}({params}){const}"
+        ret = self.ret.result if self.ret else "?"
+        return f"{static}{ret} {qualified}{self.name}({params}){const}"
 
     def declare(self, w):
-        w(self.signature() + ";")
+        virtual = "virtual " if "virtual" in self.flags else ""
+        override = " override" if "override" in self.flags else ""
+        w(virtual + self.signature() + override + ";")
 
     def generic_case(self, g):
         n = len(self.params)

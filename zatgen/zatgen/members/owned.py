@@ -3,7 +3,7 @@ from .base import Member
 
 
 class Owned(Member):
-    FLAGS = {"hidden", "silent"}
+    FLAGS = {"hidden", "silent", "noparent"}
     USAGE = "NAME owned ENTITY [flags]"
 
     def resolve(self, r):
@@ -13,13 +13,18 @@ class Owned(Member):
             return
         if not self.owner.is_entity or not ref.is_entity or ref.decl.is_root:
             r.error(self.syntax.types[0], f"owned {self.name} must be a nested entity held by an entity")
+        elif "noparent" in self.flags and not ref.decl.derives_from_entity:
+            r.error(self.flags["noparent"], f"'noparent': {ref.name} has no parent link to leave unset")
 
     @property
     def target(self):
         return self.type.decl
 
     def params(self):
-        return ", ".join(f"{c.type.param} {c.name}" for c in self.target.ctor_members)
+        return ", ".join(f"{t.param} {name}" for t, name in self.target.creator)
+
+    def links_parent(self):
+        return self.target.derives_from_entity and "noparent" not in self.flags
 
     def declare(self, w):
         n, E = self.name, self.type.cpp
@@ -32,16 +37,21 @@ class Owned(Member):
     def storage(self):
         return (f"Zat::Ptr<{self.type.cpp}>", "")
 
+    def unlink_on_destruction(self):
+        return f"if ({self.name}_) {self.name}_->parentIs(nullptr);" if self.links_parent() else None
+
     def define(self, w):
         T, n, E = self.owner.name, self.name, self.type.cpp
-        ctor = self.target.ctor_members
-        args = ", ".join(c.name for c in ctor)
-        same = " && ".join(f"{n}_->{c.name}() == {c.name}" for c in ctor) or "true"
+        creator = self.target.creator
+        args = ", ".join(name for _, name in creator)
+        same = " && ".join(f"{n}_->{name}() == {name}" for _, name in creator) or "true"
         publish = f"publishChange(AttrId::{n});" if self.publishes else ""
         w(f"Zat::Ptr<{E}> {T}::{n}Is({self.params()}) {{").indent()
         w(f"if ({n}_ && {same}) return {n}_;")
+        if self.links_parent():
+            w(f"if ({n}_) {n}_->parentIs(nullptr);")
         w(f"{n}_ = {E}::{self.target.name}Is({args});")
-        if self.target.derives_from_entity:
+        if self.links_parent():
             w(f"{n}_->parentIs(Zat::Ptr<Zat::Entity>(this));")
         if publish:
             w(publish)
@@ -50,6 +60,8 @@ class Owned(Member):
         w(f"Zat::Ptr<{E}> {T}::{n}Del() {{").indent()
         w(f"Zat::Ptr<{E}> old = std::move({n}_);")
         w(f"{n}_ = nullptr;")
+        if self.links_parent():
+            w("if (old) old->parentIs(nullptr);")
         if publish:
             w(f"if (old) {publish}")
         w("return old;")
@@ -57,7 +69,7 @@ class Owned(Member):
         w()
 
     def generic_case(self, g):
-        n, ctor = self.name, self.target.ctor_members
-        args = ", ".join(g.argument("value", i, len(ctor), c.type) for i, c in enumerate(ctor))
+        n, creator = self.name, self.target.creator
+        args = ", ".join(g.argument("value", i, len(creator), t) for i, (t, _) in enumerate(creator))
         return "Zat::gen::owned", ["op", f"self.{n}().get()", f"[&] {{ return self.{n}Is({args}).get(); }}",
                                    f"[&] {{ self.{n}Del(); }}", "value"]

@@ -4,8 +4,19 @@ import re
 from .base import Member
 
 
+def literal_of(ref):
+    """The type whose literal builds a value of `ref`: itself, or the one constructor attribute of a
+    value type built from one literal (a bounded name, a key)."""
+    if ref.literal is None and ref.decl is not None and ref.decl.is_value:
+        ctor = ref.decl.ctor_members
+        if len(ctor) == 1 and ctor[0].type is not None and ctor[0].type.literal is not None:
+            return ctor[0].type
+    return ref
+
+
 def literal_error(ref, tok):
     """Why `tok` is no literal of `ref`, or None when it is one."""
+    ref = literal_of(ref)
     if ref.literal is None:
         return f"{ref.name} takes no literal default or constant"
     if ref.literal == "integer":
@@ -23,6 +34,7 @@ def cpp_literal(ref, tok):
     """The braced initialiser of a checked literal."""
     if tok is None:
         return "{}"
+    ref = literal_of(ref)
     if ref.literal == "boolean":
         return "{" + ("true" if tok.text == "True" else "false") + "}"
     if ref.literal == "integer" and ref.max > 0xFFFF:
@@ -145,8 +157,10 @@ class Const(Member):
 
     def declare(self, w):
         t = self.type.cpp
+        # Scalars are compile-time constants; a value built from a literal may allocate.
         constexpr = "constexpr " if self.type.by_value else ""
-        w.inline(f"static {constexpr}{t} {self.name}() noexcept",
+        noexcept = " noexcept" if self.type.by_value else ""
+        w.inline(f"static {constexpr}{t} {self.name}(){noexcept}",
                  f"return {t}{cpp_literal(self.type, self.flags['const'])};")
 
     def generic_case(self, g):
