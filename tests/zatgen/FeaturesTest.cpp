@@ -1,6 +1,7 @@
 // What the type compiler generates for each kind of attribute, checked through a schema made for it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "Zat/GenericIf.h"
@@ -161,4 +162,49 @@ TEST(ZatgenFeatures, OwnOrderNoOrderAndConstantsOfAnyValueType) {
    EXPECT_EQ(Root::defaultKey(), Key(Zat::String("k")));
    EXPECT_EQ(Root::period(), 1.5);
    EXPECT_EQ(joinNames("a", "b"), Zat::String("a+b"));
+}
+
+// Flags live in one integer: built from the raw value only when every set bit is a flag, set and cleared
+// by name, one constant per flag, written and read back as the list of flags.
+TEST(ZatgenFeatures, FlagSets) {
+   Fields f(0x9);
+   EXPECT_TRUE(f.alpha() && f.gamma() && !f.beta());
+   EXPECT_EQ(Fields(Fields::mask).value(), 0xb);
+   EXPECT_EQ(rangeError("", [](auto) { return Fields(0x4); }), "4 is not a value of ZatgenTest::Fields");
+   EXPECT_THROW(Fields(0x10), Zat::RangeException);
+   f.alphaIs(false);
+   f.betaIs(true);
+   f.betaIs(true);
+   EXPECT_EQ(f.value(), 0xa);
+   EXPECT_EQ(Fields::beta_().value(), 0x2);
+   EXPECT_FALSE(bool(Fields()));
+   Zat::String text = valueToStrep(f);
+   EXPECT_EQ(text, Zat::String("Value('ZatgenTest::Fields', ** {'alpha': False, 'beta': True, 'gamma': True})"));
+   EXPECT_EQ(Zat::strepToValue<Fields>(text.view()), f);
+   Zat::Any v;
+   EXPECT_EQ(Zat::attrOp(Fields::typeInfo(), &f, Fields::AttrId::gamma_, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<Fields>(), Fields::gamma_());
+   v = Zat::Any::of(std::uint8_t(0x4));
+   EXPECT_THROW(Zat::attrOp(Fields::typeInfo(), &f, Fields::AttrId::value, Zat::AttrOp::write, {}, v),
+                Zat::RangeException);
+   EXPECT_EQ(f.value(), 0xa);
+}
+
+// An ordered map inside a value: kept in its own key order, copied with the value, equal by content; a
+// value that is only a collection renders as None.
+TEST(ZatgenFeatures, OrderedMapInsideAValue) {
+   Tally t;
+   for (auto name : {"ccc", "a", "bb", "ab"}) t.countIs(name, std::uint32_t(std::strlen(name)));
+   std::vector<std::string> keys;
+   for (auto c = t.countIter(); c; ++c) keys.push_back(c.key().str());
+   EXPECT_EQ(keys, (std::vector<std::string>{"a", "ab", "bb", "ccc"}));
+   Tally copy = t;
+   EXPECT_EQ(copy, t);
+   EXPECT_EQ(copy.countDel("bb"), 2u);
+   EXPECT_EQ(copy.countDel("bb"), 0u);
+   EXPECT_FALSE(copy == t);
+   copy.countIs("bb", 2);
+   EXPECT_EQ(copy, t);
+   EXPECT_EQ(valueToStrep(t), Zat::String("None"));
+   EXPECT_EQ(t.count("zz"), 0u);
 }

@@ -1,10 +1,10 @@
 """Writes a unit's header and source: its types in declaration order, its type table and module record,
 its global objects and the registration that runs when the library is loaded."""
-from . import emit_entity, emit_enum, emit_generic, emit_value
+from . import emit_entity, emit_enum, emit_flags, emit_generic, emit_value
 from .model import GlobalLog, GlobalTrace, TypeKind
 from .writer import Writer, c_string
 
-CLASS_EMITTERS = {TypeKind.VALUE: emit_value, TypeKind.ENTITY: emit_entity}
+CLASS_EMITTERS = {TypeKind.VALUE: emit_value, TypeKind.ENTITY: emit_entity, TypeKind.FLAGS: emit_flags}
 
 
 def _banner(unit, w):
@@ -22,7 +22,8 @@ def header(unit):
     for h in ("cstdint", "iosfwd", "span", "string_view"):
         w(f"#include <{h}>")
     w()
-    runtime = ["Zat/Collections.h", "Zat/Entity.h", "Zat/OrderedMap.h", "Zat/ValueSupport.h", "Ipkit/TypeInfos.h"]
+    runtime = ["Zat/Collections.h", "Zat/Entity.h", "Zat/OrderedMap.h", "Zat/SortedMap.h", "Zat/ValueSupport.h",
+               "Ipkit/TypeInfos.h"]
     if unit.logs:
         runtime.append("Zat/Log.h")
     if unit.traces:
@@ -118,6 +119,11 @@ def _type_table(unit, w):
         if decl.kind is TypeKind.ENUM:
             w.pack(f"constexpr std::string_view k{decl.name}Enumerators[] = {{",
                    [f'"{e}"' for e in decl.enumerators], "};")
+        elif decl.kind is TypeKind.FLAGS:
+            w(f"constexpr Zat::AttrInfo k{decl.name}Attrs[] = {{").indent()
+            for ident, name, type_name, kind in emit_flags.table_rows(decl):
+                w.pack("{", [ident, f'"{name}"', f'"{type_name}"', f"Zat::AttrKind::{kind}"], "},")
+            w.dedent()("};")
         elif decl.reflected:
             w(f"constexpr Zat::AttrInfo k{decl.name}Attrs[] = {{").indent()
             for m in decl.reflected:
@@ -128,11 +134,11 @@ def _type_table(unit, w):
     w("Zat::TypeInfo const kTypes[] = {").indent()
     for decl in unit.types:
         T, full = decl.name, decl.full_name
-        attrs = f"k{T}Attrs" if decl.reflected else "{}"
+        attrs = f"k{T}Attrs" if decl.reflected or decl.kind is TypeKind.FLAGS else "{}"
         if decl.kind is TypeKind.ENUM:
             items = [f'"{full}"', "Zat::TypeKind::enumeration", "nullptr", "{}", f"k{T}Enumerators",
                      f"&Zat::valueMethodsOf<{T}>()", "nullptr"]
-        elif decl.is_value:
+        elif decl.is_value or decl.kind is TypeKind.FLAGS:
             items = [f'"{full}"', "Zat::TypeKind::value", "nullptr", attrs, "{}", f"&Zat::valueMethodsOf<{T}>()",
                      f"&k{T}Methods"]
         else:

@@ -4,6 +4,7 @@ Every attribute becomes one case of a switch on the attribute id that hands the 
 runtime's helper for its kind (Zat::gen), with each lambda on a line of its own; hidden attributes have
 no case and answer "no such attribute".
 """
+from .model import TypeKind
 
 
 class Context:
@@ -19,12 +20,13 @@ class Context:
 def emit(decl, w):
     T = decl.name
     g = Context()
+    flags = decl.kind is TypeKind.FLAGS
     w.call(f"Zat::AttrOpResult {T}AttrOp", ["void* obj", "std::uint16_t attrId", "Zat::AttrOp op",
                                             "Zat::Any const& key", "Zat::Any& value"], " {")
     w.indent()
     w(f"auto& self = *static_cast<{T}*>(obj);")
     w("(void)key;")
-    if decl.is_value:
+    if decl.is_value or flags:
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::gen::wholeValueOp(self, op, key, value);")
     else:
         w("if (Zat::gen::isWholeValueOp(op)) return Zat::attrOpNotApplicable;")
@@ -34,7 +36,10 @@ def emit(decl, w):
     else:
         otherwise = [f"return Zat::attrOp({base.ref.cpp}::typeInfo(), static_cast<{base.ref.cpp}*>(&self), attrId, op, "
                      "key, value);"]
-    _switch(decl, w, lambda m: m.generic_case(g), otherwise)
+    if flags:
+        _flag_switch(decl, w, otherwise)
+    else:
+        _switch(decl, w, lambda m: m.generic_case(g), otherwise)
     w.dedent()("}")
     w()
     w.call(f"std::unique_ptr<Zat::GenericIterator> {T}Iterator",
@@ -50,6 +55,20 @@ def emit(decl, w):
     w.dedent()("}")
     w()
     _construct(decl, g, w)
+
+
+def _flag_switch(decl, w, default):
+    from .emit_flags import generic_cases
+    w("switch (attrId) {").indent()
+    for name, fn, args in generic_cases(decl):
+        w(f"case {decl.name}::AttrId::{name}:").indent()
+        w.call(f"return {fn}", args, ";")
+        w.dedent()
+    w("default:").indent()
+    for line in default:
+        w(line)
+    w.dedent()
+    w.dedent()("}")
 
 
 def _switch(decl, w, case_of, default):
@@ -85,7 +104,7 @@ def _construct(decl, g, w):
         w('                                 "got " + std::to_string(args.size()));')
         w.dedent()("}")
         conv = [f"args[{i}].as<{t.cpp}>()" for i, (t, _) in enumerate(creator)]
-        if decl.is_value:
+        if not decl.is_entity:
             w.call(f"return Zat::Any::of({T}", conv, ");")
         else:
             w.call(f"Zat::Ptr<{T}> made = {T}::{T}Is", conv, ";")

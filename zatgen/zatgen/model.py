@@ -12,6 +12,7 @@ class TypeKind(enum.Enum):
     VALUE = "value"
     ENUM = "enumeration"
     ENTITY = "entity"
+    FLAGS = "flags"       # named bits in one unsigned integer
     FOREIGN = "foreign"   # a hand-written value type declared by a type schema
     EXTERN = "extern"     # a hand-written class of the unit, only passed around
     VOID = "void"         # the result of an operation that answers nothing
@@ -85,6 +86,9 @@ class TypeDecl:
     options: set = field(default_factory=set)
     members: list = field(default_factory=list)      # member objects in declaration order
     enumerators: list = field(default_factory=list)
+    flags: list = field(default_factory=list)        # flag sets: (name, bit) in declaration order
+    flag_lines: list = field(default_factory=list)   # flag sets: the schema line of each flag
+    storage: TypeRef | None = None                   # flag sets: the unsigned integer holding the bits
     holds_collection: bool = False
     owners: list = field(default_factory=list)       # the unit's types that hold it
 

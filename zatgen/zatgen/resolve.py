@@ -142,7 +142,7 @@ class Resolver:
         if first is not None:
             self.error(t.name, f"type {decl.name} declared twice (first at line {first.line})")
         decl.ref = TypeRef(decl.name, decl.full_name, decl.name, t.kind, header=unit.header,
-                           by_value=t.kind is TypeKind.ENUM, decl=decl, unit=unit)
+                           by_value=t.kind in (TypeKind.ENUM, TypeKind.FLAGS), decl=decl, unit=unit)
         unit.types.append(decl)
         self.declared.setdefault(decl.name, decl)
         self.names.setdefault(decl.name, decl.ref)
@@ -170,6 +170,9 @@ class Resolver:
     def _resolve_type(self, decl, t):
         if decl.kind is TypeKind.ENUM:
             self._enum(decl, t)
+            return
+        if decl.kind is TypeKind.FLAGS:
+            self._flags(decl, t)
             return
         if decl.is_entity:
             self._base(decl, t)
@@ -222,7 +225,7 @@ class Resolver:
             if option not in decl.options:
                 continue
             if not decl.derives_from_entity or decl.ctor_members:
-                self.error(t.options[option], f"'{option}' entity {decl.name} derives from Zat::Entity and has no "
+                self.error(t.options[option], f"a '{option}' entity derives from Zat::Entity and takes no "
                                               "constructor attributes: its name makes it")
         if decl.is_root and decl.is_named:
             self.error(t.options["named"], "a root is named already; 'named' is for nested entities")
@@ -234,6 +237,34 @@ class Resolver:
                 target = m.type.decl if m.type is not None and m.type.is_entity else None
                 if target is not None and m.REFLECTED and target.unit is self.unit and decl not in target.owners:
                     target.owners.append(decl)
+
+    def _flags(self, decl, t):
+        storage = self.type_ref(t.base, decl) if t.base else None
+        if storage is not None and storage.literal != "integer":
+            self.error(t.base, f"flags {decl.name} are held in an unsigned integer type, not {storage.name}")
+            storage = None
+        decl.storage = storage
+        if not t.enumerators:
+            self.error(t.name, f"flags {decl.name} has no flags")
+        names, used = set(), 0
+        for name, bit in t.enumerators:
+            try:
+                value = int(bit.text, 0)
+            except ValueError:
+                value = -1
+            if value <= 0 or value & (value - 1):
+                self.error(bit, f"flag {name.text}: {bit.text} is not a single bit")
+            elif storage is not None and value > storage.max:
+                self.error(bit, f"flag {name.text}: {bit.text} does not fit in {storage.name}")
+            elif value & used:
+                self.error(bit, f"flag {name.text}: bit {bit.text} is taken already")
+            elif name.text in names or name.text in CPP_KEYWORDS or name.text == "value":
+                self.error(name, f"flag name {name.text} is taken")
+            else:
+                used |= value
+                names.add(name.text)
+                decl.flags.append((name.text, value))
+                decl.flag_lines.append(name.line)
 
     def _enum(self, decl, t):
         if not t.enumerators:

@@ -28,15 +28,15 @@ TOKEN = re.compile(r"""\s*(?:(?P<string>"(?:[^"\\\n]|\\.)*")|(?P<word>[A-Za-z_]\
                    r"""|(?P<number>-?\d[\w.]*(?:[eE][+-]?\d+)?)|(?P<punct>->|[(),:&<>])|(?P<comment>\#.*)|(?P<bad>\S))""")
 IDENT = re.compile(r"[A-Za-z_]\w*")
 
-TYPE_KEYWORDS = {"value": TypeKind.VALUE, "enum": TypeKind.ENUM, "entity": TypeKind.ENTITY}
+TYPE_KEYWORDS = {"value": TypeKind.VALUE, "enum": TypeKind.ENUM, "entity": TypeKind.ENTITY, "flags": TypeKind.FLAGS}
 # Value options: `bare` (the text form is the one attribute's), `order` (a hand-written operator<),
 # `noorder` and `nohash`. Entity options: `root` (a named root, created by name), `named` (a nested
 # entity created with an entity name, which keys it in collections), `nofactory` (no free factory and no
 # static creator: only its owner's collection makes it).
-TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind.ENUM: set(),
+TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind.ENUM: set(), TypeKind.FLAGS: set(),
                 TypeKind.ENTITY: {"nofactory", "root", "named"}}
 # Member flags that take a value, and those that stand alone.
-VALUE_FLAGS = {"default", "const", "hash", "key"}
+VALUE_FLAGS = {"default", "const", "hash", "key", "less"}
 PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override"}
 FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse"}
 LITERALS = {"integer", "boolean", "string", "float"}
@@ -188,6 +188,8 @@ def read(path, text, diag):
                 line.fail(line.toks[0].col, "member outside of a type")
             elif current.kind is TypeKind.ENUM:
                 _enumerator(current, line)
+            elif current.kind is TypeKind.FLAGS:
+                _flag(current, line)
             else:
                 member = _member(line, doc)
                 if member is not None:
@@ -256,6 +258,9 @@ def _top(f, line, doc):
     if kind is TypeKind.ENTITY:
         if c.need("punct", "':' and the entity's base", ":"):
             base = c.need("word", "the entity's base type")
+    elif kind is TypeKind.FLAGS:
+        # The unsigned integer that holds the bits stands where an entity's base does.
+        base = c.need("word", "the unsigned integer type that holds the flags")
     decl = TypeSyntax(kind, name, line.number, line.raw.strip(), doc, base=base)
     while c.peek() is not None and line.ok:
         opt = c.take()
@@ -342,6 +347,15 @@ def _enumerator(decl, line):
         line.fail_at(line.toks[1], "one enumerator per line")
     else:
         decl.enumerators.append(tok)
+
+
+def _flag(decl, line):
+    c = _Cursor(line)
+    name = c.need("word", "a flag name")
+    bit = c.need("number", "the flag's bit, such as 0x004")
+    c.done("NAME BIT")
+    if line.ok:
+        decl.enumerators.append((name, bit))
 
 
 def _member(line, doc):

@@ -274,23 +274,38 @@ class ValueMap(MapBase):
 
 
 class OrderedValueMap(MapBase):
+    """`NAME orderedmap KEY VALUE [less ORDER]`: values in key order. On an entity the entries are small
+    nested nodes (OrderedMap); inside a value type a SortedMap, copied and compared with the value."""
     HASHED = False
     CLEAR = "memberClearAll"
-    USAGE = "NAME orderedmap KEY VALUE [flags]"
+    USAGE = "NAME orderedmap KEY VALUE [less ORDER] [flags]"
+    FLAGS = Collection.FLAGS | {"less"}
 
     def describe(self):
         return "orderedmap"
 
-    def resolve(self, r):
-        super().resolve(r)
-        if not self.owner.is_entity:
-            r.error(self.syntax.name, f"value {self.owner.name} cannot hold the node collection {self.name}")
+    def less(self):
+        tok = self.flags.get("less")
+        return f", {tok.text}" if tok else ""
+
+    def check_key(self, r, tok):
+        # A hand-written key order stands in for the key type's own.
+        if "less" not in self.flags:
+            super().check_key(r, tok)
 
     def node(self):
         return f"Zat::OrderedValueNode<{self.key.cpp}, {self.value.cpp}>"
 
     def cpp(self):
-        return f"Zat::OrderedMap<{self.node()}, {self.key.cpp}>"
+        if not self.owner.is_entity:
+            return f"Zat::SortedMap<{self.key.cpp}, {self.value.cpp}{self.less()}>"
+        return f"Zat::OrderedMap<{self.node()}, {self.key.cpp}{self.less()}>"
+
+    def define_del_all(self, w):
+        if not self.owner.is_entity:
+            w(f"void {self.owner.name}::{self.name}DelAll() {{ {self.name}_.clear(); }}")
+            return
+        super().define_del_all(w)
 
     def declare_ops(self, w):
         n, kp, v = self.name, self.key.param, self.value
@@ -301,6 +316,9 @@ class OrderedValueMap(MapBase):
         w(f"{v.cpp} {n}({kp} key) const;")
 
     def define_ops(self, w):
+        if not self.owner.is_entity:
+            self.define_value_ops(w)
+            return
         T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
         w(f"void {T}::{n}Is({kp} key, {v.param} value) {{").indent()
         w(f"if (auto* node = {n}_.find(key)) {{").indent()
@@ -325,6 +343,21 @@ class OrderedValueMap(MapBase):
         w(f"return node ? node->value() : {v.cpp}{{}};")
         w.dedent()("}")
 
+    def define_value_ops(self, w):
+        T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
+        w(f"void {T}::{n}Is({kp} key, {v.param} value) {{ {n}_.set(key, value); }}")
+        w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+        w(f"{v.cpp} const* stored = {n}_.find(key);")
+        w(f"if (!stored) return {v.cpp}{{}};")
+        w(f"{v.cpp} removed = *stored;")
+        w(f"{n}_.erase(key);")
+        w("return removed;")
+        w.dedent()("}")
+        w(f"{v.cpp} {T}::{n}({kp} key) const {{").indent()
+        w(f"{v.cpp} const* stored = {n}_.find(key);")
+        w(f"return stored ? *stored : {v.cpp}{{}};")
+        w.dedent()("}")
+
 
 class EntityMembers(Collection):
     """What entity collections and ordered entity maps share: members created by the owner from their
@@ -345,12 +378,17 @@ class EntityMembers(Collection):
         if decl.is_root:
             r.error(tok, f"root entity {target.name} cannot be held in a collection")
             return
-        key = self.named_key(r, decl) if "key" in self.flags else decl.key
+        if "key" in self.flags:
+            key = self.named_key(r, decl)
+            if key is None:
+                return
+        else:
+            key = decl.key
         if key is None:
             r.error(tok, f"entity {target.name} has no key (a first ctor attribute) to be held in {self.name}")
             return
         self.target, (self.key_ref, self.key_name) = decl, key
-        if not self.key_ref.hashable if self.HASHED else not self.key_ref.ordered:
+        if not self.key_ref.hashable if self.HASHED else not (self.key_ref.ordered or "less" in self.flags):
             need = "hashed" if self.HASHED else "ordered"
             r.error(tok, f"the key {self.key_name} of {target.name} cannot be {need} to hold it in {self.name}")
 
@@ -467,13 +505,15 @@ class OrderedEntityMap(EntityMembers):
     HASHED = False
     ERASE = "memberDel"
     CLEAR = "memberClearAll"
-    USAGE = "NAME ordered ENTITY [flags]"
+    USAGE = "NAME ordered ENTITY [less ORDER] [flags]"
+    FLAGS = Collection.FLAGS | {"less"}
 
     def describe(self):
         return "ordered"
 
     def cpp(self):
-        return f"Zat::OrderedMap<{self.type.cpp}, {self.key.cpp}>"
+        less = f", {self.flags['less'].text}" if "less" in self.flags else ""
+        return f"Zat::OrderedMap<{self.type.cpp}, {self.key.cpp}{less}>"
 
     def insert_new(self, key):
         return f"{self.name}_.memberNewChild(e);"
