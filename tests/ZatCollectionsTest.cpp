@@ -65,6 +65,18 @@ TEST(ZatCollections, EqualityAndOrderIgnoreHistory) {
    EXPECT_EQ(c, a);
    c = Set();
    EXPECT_TRUE(c.empty());
+   // Moved-from collections are reusable: refilled, they equal and walk like any other with those keys.
+   Set moved(std::move(a));
+   Set assigned;
+   assigned = std::move(moved);
+   for (auto k : ks) {
+      a.insert(k);
+      moved.insert(k);
+   }
+   EXPECT_EQ(a, assigned);
+   EXPECT_EQ(moved, assigned);
+   EXPECT_EQ(keys(a), keys(assigned));
+   EXPECT_EQ(keys(moved), keys(assigned));
 }
 
 TEST(ZatCollections, UncheckedWalkRefusesAChangedCollection) {
