@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "Recorder.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
+#include "support/Recorder.h"
 
 using namespace ZatgenTest;
 using Strings = std::vector<std::string>;
