@@ -13,7 +13,7 @@
 #include "Zat/Exception.h"
 #include "Zat/Hash.h"
 #include "Zat/Strep.h"
-#include "TextChecks.h"
+#include "support/TextChecks.h"
 
 using namespace Ipkit;
 using Zat::strepToValue;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "RouteReference.h"
 #include "Vel/VelL3V2/RouteEngine.h"
+#include "support/RouteReference.h"
 
 using Ipkit::IpGenAddr;
 using Ipkit::IpGenPrefix;

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "TextChecks.h"
 #include "Vel/VelL3CommonLocalTypes.h"
+#include "support/TextChecks.h"
 
 using namespace VelL3Common;
 using Ipkit::IpGenAddr;

@@ -2,10 +2,10 @@
 // next-hop lookup, cursors and the texts operators see.
 #include <gtest/gtest.h>
 
-#include "../tests/zatgen/Recorder.h"
 #include "Vel/VelL3V2/RouteIteratorConst.h"
 #include "Zat/GenericIf.h"
 #include "Zat/Trace.h"
+#include "support/Recorder.h"
 
 using namespace VelL3V2;
 using Ipkit::IpGenAddr;

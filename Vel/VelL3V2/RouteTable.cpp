@@ -3,10 +3,26 @@
 // The summary rebuild and next-hop lookup are defined by two walks: each route against every summary
 // route, and a first-match scan of the routes in route order. At a full Internet table those walks are
 // hopeless, so the table keeps an index of its routes (per-family tries, detail::RouteIndex) that the
-// rebuild and lookup use instead; it gives the walks' results and trace lines exactly.
+// rebuild and lookup use instead; it gives the walks' results and trace lines exactly. The index sits
+// behind RouteIndexHandle, and this is the one file that sees its type.
+#include <memory>
+
+#include "Vel/VelL3V2/RouteEngine.h"
 #include "Vel/VelL3V2/RouteIteratorConst.h"
 
 namespace VelL3V2 {
+
+struct RouteIndexHandle::Index : detail::RouteIndex<Route> {};
+
+RouteIndexHandle::RouteIndexHandle() noexcept = default;
+RouteIndexHandle::~RouteIndexHandle() = default;
+RouteIndexHandle::RouteIndexHandle(RouteIndexHandle&&) noexcept = default;
+RouteIndexHandle& RouteIndexHandle::operator=(RouteIndexHandle&&) noexcept = default;
+
+RouteIndexHandle::Index& RouteIndexHandle::made() {
+   if (!index_) index_ = std::make_unique<Index>();
+   return *index_;
+}
 
 namespace {
 
@@ -46,8 +62,11 @@ bool isDefault(Route const& r) { return detail::isDefaultDestination(r.destinati
 }  // namespace
 
 void RouteTable::routeOnChange(Route const& key, bool present) {
-   if (present) index_.add(key);
-   else index_.remove(key);
+   if (present) {
+      index_.made().add(key);
+   } else if (auto* index = index_.get()) {
+      index->remove(key);
+   }
 }
 
 bool RouteTable::includes(Ipkit::IpGenPrefix const& a, Ipkit::IpGenPrefix const& b) {
@@ -65,14 +84,20 @@ bool RouteTable::delRoute(Route const& r) {
 }
 
 void RouteTable::recomputeSummaryRoutes() {
-   detail::recomputeSummary(index_, summaryRoute_, SummaryTrace::ifTracing());
+   // A table that never had a route still drops whatever its summary holds.
+   static RouteIndexHandle::Index const noRoutes;
+   auto const* index = index_.get();
+   detail::recomputeSummary(index ? *index : noRoutes, summaryRoute_, SummaryTrace::ifTracing());
 }
 
 void RouteTable::updateSummaryRoute(Route const& r) {
    detail::updateSummaryRoute(r, summaryRoute_, SummaryTrace::ifTracing());
 }
 
-Ipkit::IpGenAddr RouteTable::lookup(Ipkit::IpGenPrefix const& p) const { return index_.lookup(p); }
+Ipkit::IpGenAddr RouteTable::lookup(Ipkit::IpGenPrefix const& p) const {
+   auto const* index = index_.get();
+   return index ? index->lookup(p) : Ipkit::IpGenAddr();
+}
 
 Route RouteTable::getDefaultRoute() const {
    auto first = defaultRoute_.begin();

@@ -19,9 +19,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "RouteReference.h"
 #include "RouteTableFile.h"
 #include "Vel/VelL3V2/RouteEngine.h"
+#include "support/RouteReference.h"
 
 using Ipkit::IpGenAddr;
 using Ipkit::IpGenPrefix;

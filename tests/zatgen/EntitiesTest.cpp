@@ -5,9 +5,9 @@
 #include <functional>
 #include <map>
 
-#include "Recorder.h"
 #include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
+#include "support/Recorder.h"
 
 using namespace ZatgenTest;
 using Strings = std::vector<std::string>;

@@ -62,7 +62,9 @@ class HashTable {
 
    explicit HashTable(std::uint32_t seed) noexcept : seed_(seed) {}
    HashTable(HashTable const& o) : seed_(o.seed_) { copyFrom(o); }
-   HashTable(HashTable&& o) noexcept { swap(o); }
+   // The moved-from table keeps its seed, so reused it walks and compares like any other of its kind;
+   // its version moves on, so a cursor still standing on it sees that it changed.
+   HashTable(HashTable&& o) noexcept : seed_(o.seed_), version_(o.version_ + 1) { swap(o); }
    HashTable& operator=(HashTable const& o) {
       if (this != &o) {
          HashTable copy(o);
