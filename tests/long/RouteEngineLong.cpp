@@ -206,7 +206,7 @@ TEST(RouteEngineLong, LookupsMatchTheFirstMatchScan) {
    RouteIndex<> index;
    for (RouteKey const& r : table) index.add(r);
    std::mt19937 rng(29);
-   checkLookups(index, table, 150, rng);
+   checkLookups(index, table, 100, rng);
    for (auto it = table.begin(); it != table.end();) {
       if (rng() % 5 == 0) {
          ASSERT_TRUE(index.remove(*it));
@@ -216,5 +216,5 @@ TEST(RouteEngineLong, LookupsMatchTheFirstMatchScan) {
       }
    }
    ASSERT_EQ(index.size(), table.size());
-   checkLookups(index, table, 150, rng);
+   checkLookups(index, table, 100, rng);
 }
