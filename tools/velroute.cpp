@@ -1,159 +1,197 @@
 // velroute: summarises a routing table the way a firewall's route table does, for operators and for
-// tests on large tables.
-//
-//   velroute [FILE]                    print the summary routes, one "PREFIX NEXTHOP" per line, ascending
-//   velroute [FILE] --lookup P...      print "P NEXTHOP" for each prefix (or address) P; "-" when none
-//   velroute [FILE] --stats            print counts, timings and memory instead of the summary
-//
-// Input: "PREFIX NEXTHOP" lines from FILE (gzip-compressed when it ends in .gz) or standard input; blank
-// lines and "#" comments are ignored. A bad line stops it with the line number and the reason on
-// standard error and exit status 2; bad arguments give exit status 1.
+// tests on large tables. `velroute --help` tells how to use it.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <memory>
+#include <exception>
+#include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "RouteFile.h"
 #include "Vel/VelL3V2LocalTypes.h"
 
 namespace {
 
+char const kHelp[] = R"(usage: velroute [--stats | --lookup P [--lookup P]...] [--] [FILE]
+
+Summarises a routing table the way a firewall's route table does.
+
+Input: FILE, or standard input when FILE is "-" or not given. One route a line, "PREFIX NEXTHOP", for
+example "10.0.0.0/8 192.0.2.1" or "2001:db8::/32 2001:db8::1"; blank lines and "#" comments are
+ignored; a line may hold at most 4096 bytes. Gzip data is read uncompressed, and a FILE whose name ends
+in ".gz" must be gzip data.
+
+Output: the summary routes, one "PREFIX NEXTHOP" a line in ascending order: for every destination that
+no other destination of the table contains, default routes (0.0.0.0/0, ::/0) aside, one route to it (of
+several, the one with the smallest next hop). Default routes are never summary routes.
+
+Options (in any order; "--" ends them, for a FILE whose name starts with "-"):
+  --lookup P   print "P NEXTHOP" for the prefix or address P instead of the summary, "-" when no route
+               contains P; give --lookup once for each P. The answer is the first route in route
+               order (ascending destination, then next hop) whose destination contains P, which is
+               the least specific such route: a default route answers every lookup of its family.
+               This is not the longest-prefix match that "ip route get" makes.
+  --stats      print counts and timings instead of the summary
+  --help       print this text
+
+Exit status: 0 done; 1 bad command line; 2 the input cannot be read or has a bad line (the message
+names the line); 3 the output cannot be written, or another failure such as running out of memory.
+Every failure prints one line on standard error; an input that fails prints nothing on standard output.
+)";
+
+enum Status { kDone = 0, kBadCommandLine = 1, kBadInput = 2, kFailed = 3 };
+
+// Ends the run with a status and a one-line message.
+struct Failure {
+   int status;
+   std::string message;
+};
+
+[[noreturn]] void badCommandLine(std::string const& why) {
+   throw Failure{kBadCommandLine, why + " (velroute --help tells more)"};
+}
+
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+double secondsSince(Clock::time_point t0) {
+   return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+struct Lookup {
+   std::string text;
+   Ipkit::IpGenPrefix prefix;
+};
 
 struct Options {
    std::string file;
+   bool haveFile = false;
    bool stats = false;
-   bool lookup = false;
-   std::vector<std::string> prefixes;
+   bool help = false;
+   std::vector<Lookup> lookups;
 };
 
-[[noreturn]] void usage(char const* why) {
-   std::cerr << "velroute: " << why << "\nusage: velroute [FILE] [--stats | --lookup PREFIX...]\n";
-   std::exit(1);
+// A prefix, or an address taken as a full-length prefix.
+Lookup lookupOf(std::string_view text) {
+   Lookup l{std::string(text), {}};
+   std::string why;
+   if (text.find('/') != std::string_view::npos) {
+      if (text.size() <= 64) why = Ipkit::IpGenPrefix::parse(text, &l.prefix);
+      if (text.size() > 64 || !why.empty()) {
+         badCommandLine("--lookup " + routefile::brief(text) + ": not a prefix" +
+                        (why.empty() ? "" : ": " + why));
+      }
+   } else {
+      Ipkit::IpGenAddr a;
+      if (text.empty() || !Ipkit::IpGenAddr::parse(text, &a))
+         badCommandLine("--lookup " + routefile::brief(text) + ": not a prefix or address");
+      l.prefix = Ipkit::IpGenPrefix(a, a.isV4() ? 32 : 128);
+   }
+   return l;
 }
 
 Options parseArgs(int argc, char** argv) {
    Options o;
+   bool optionsEnded = false;
    for (int i = 1; i < argc; ++i) {
-      std::string a = argv[i];
-      if (o.lookup) {
-         o.prefixes.push_back(a);
+      std::string_view const a = argv[i];
+      if (optionsEnded || a == "-" || !a.starts_with("-")) {
+         if (o.haveFile) {
+            badCommandLine("one input file at most, and " + routefile::brief(a) +
+                           " is another (each lookup needs its own --lookup)");
+         }
+         o.file = a;
+         o.haveFile = true;
+      } else if (a == "--") {
+         optionsEnded = true;
+      } else if (a == "--help" || a == "-h") {
+         o.help = true;
+         return o;
       } else if (a == "--stats") {
          o.stats = true;
       } else if (a == "--lookup") {
-         o.lookup = true;
-      } else if (a == "-h" || a == "--help") {
-         usage("summarise a routing table");
-      } else if (a.rfind("--", 0) == 0) {
-         usage(("unknown option " + a).c_str());
-      } else if (o.file.empty()) {
-         o.file = a;
+         if (i + 1 == argc) badCommandLine("--lookup needs a prefix or address");
+         o.lookups.push_back(lookupOf(argv[++i]));
+      } else if (a.starts_with("--lookup=")) {
+         o.lookups.push_back(lookupOf(a.substr(9)));
       } else {
-         usage("only one input file");
+         badCommandLine("unknown option " + routefile::brief(a));
       }
    }
-   if (o.lookup && o.prefixes.empty()) usage("--lookup needs at least one prefix");
-   if (o.lookup && o.stats) usage("--lookup and --stats do not go together");
+   if (!o.lookups.empty() && o.stats) badCommandLine("--lookup and --stats do not go together");
+   if (!o.haveFile && isatty(0)) badCommandLine("no FILE given, and standard input is a terminal");
    return o;
 }
 
-// A line source over a file, a gzip-compressed file or standard input.
-class Input {
-  public:
-   explicit Input(std::string const& file) {
-      if (file.empty() || file == "-") {
-         f_ = stdin;
-      } else if (file.size() > 3 && file.compare(file.size() - 3, 3, ".gz") == 0) {
-         std::ifstream probe(file);
-         if (!probe) throw std::runtime_error("cannot open " + file);
-         std::string cmd = "gzip -dc '";
-         for (char c : file) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
-         f_ = popen((cmd + "'").c_str(), "r");
-         piped_ = true;
-      } else {
-         f_ = std::fopen(file.c_str(), "r");
+// Standard output, checked: a write that fails (a full disk, a closed descriptor) ends the run.
+void put(std::string_view text) {
+   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+      throw Failure{kFailed, std::string("standard output: ") + std::strerror(errno)};
+}
+
+void finishOutput() {
+   errno = 0;
+   if (std::fflush(stdout) != 0 || std::ferror(stdout) || std::fclose(stdout) != 0)
+      throw Failure{kFailed, std::string("standard output: ") + std::strerror(errno ? errno : EIO)};
+}
+
+int run(int argc, char** argv) {
+   Options const opt = parseArgs(argc, argv);
+   if (opt.help) {
+      put(kHelp);
+      return kDone;
+   }
+   auto table = VelL3V2::routeTableFactory("velroute");
+   auto t0 = Clock::now();
+   routefile::RouteFile in(opt.file);
+   std::size_t routes = 0;
+   Ipkit::IpGenPrefix destination;
+   Ipkit::IpGenAddr via;
+   while (in.next(destination, via)) {
+      table->addRoute(VelL3V2::Route(destination, via));
+      ++routes;
+   }
+   double const loadSeconds = secondsSince(t0);
+   auto t1 = Clock::now();
+   table->recomputeSummaryRoutes();
+   double const summarySeconds = secondsSince(t1);
+
+   std::string out;
+   if (!opt.lookups.empty()) {
+      for (Lookup const& l : opt.lookups) {
+         Ipkit::IpGenAddr const hop = table->lookup(l.prefix);
+         out += l.text + ' ' + (hop.family() == Ipkit::ipFamilyNone ? "-" : hop.stringValue().str()) + '\n';
       }
-      if (!f_) throw std::runtime_error("cannot open " + file + ": " + std::strerror(errno));
-   }
-   ~Input() {
-      if (piped_) pclose(f_);
-      else if (f_ != stdin) std::fclose(f_);
-   }
-   // The next line, without its newline; false at the end. Reads in large blocks: a full table is a
-   // million lines.
-   bool next(std::string_view& line) {
-      for (;;) {
-         auto nl = std::memchr(buf_.data() + pos_, '\n', end_ - pos_);
-         if (nl) {
-            std::size_t const at = static_cast<char const*>(nl) - buf_.data();
-            line = std::string_view(buf_.data() + pos_, at - pos_);
-            pos_ = at + 1;
-            return true;
+   } else if (opt.stats) {
+      out = "lines " + std::to_string(in.line()) + "\nroutes read " + std::to_string(routes) +
+            "\ntable routes " + std::to_string(table->routeSize()) + "\ndefault routes " +
+            std::to_string(table->defaultRouteCollection().size()) + "\nsummary routes " +
+            std::to_string(table->summaryRouteSize()) + "\nload seconds " + std::to_string(loadSeconds) +
+            "\nsummary seconds " + std::to_string(summarySeconds) + "\n";
+   } else {
+      std::vector<VelL3V2::Route> sorted(table->summaryRouteCollection().begin(),
+                                         table->summaryRouteCollection().end());
+      std::sort(sorted.begin(), sorted.end());
+      for (auto const& s : sorted) {
+         out += s.destination().stringValue().view();
+         out += ' ';
+         out += s.via().stringValue().view();
+         out += '\n';
+         if (out.size() > (1 << 16)) {
+            put(out);
+            out.clear();
          }
-         if (eof_) {
-            if (pos_ == end_) return false;
-            line = std::string_view(buf_.data() + pos_, end_ - pos_);
-            pos_ = end_;
-            return true;
-         }
-         // Keep the partial line, then fill the rest of the buffer (growing it for a very long line).
-         std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
-         end_ -= pos_;
-         pos_ = 0;
-         if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
-         std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, f_);
-         end_ += got;
-         if (got == 0) eof_ = true;
       }
    }
-
-  private:
-   FILE* f_ = nullptr;
-   bool piped_ = false;
-   std::vector<char> buf_ = std::vector<char>(1 << 20);
-   std::size_t pos_ = 0, end_ = 0;
-   bool eof_ = false;
-};
-
-std::string_view trim(std::string_view s) {
-   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-   return s;
+   put(out);
+   return kDone;
 }
-
-// "PREFIX NEXTHOP", or nothing for a blank or comment line; throws RangeException with the reason.
-bool parseLine(std::string_view line, VelL3V2::Route* out) {
-   if (auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-   line = trim(line);
-   if (line.empty()) return false;
-   auto gap = line.find_first_of(" \t");
-   if (gap == std::string_view::npos) Zat::throwRangeException("expected 'PREFIX NEXTHOP'");
-   std::string_view dest = line.substr(0, gap), via = trim(line.substr(gap));
-   if (via.find_first_of(" \t") != std::string_view::npos) Zat::throwRangeException("text after the next hop");
-   Ipkit::IpGenPrefix prefix(dest);
-   if (prefix.family() == Ipkit::ipFamilyNone) Zat::throwRangeException("empty prefix");
-   Ipkit::IpGenAddr hop(via);
-   *out = VelL3V2::Route(prefix, hop);
-   return true;
-}
-
-// A prefix, or an address taken as a full-length prefix.
-Ipkit::IpGenPrefix lookupKey(std::string const& text) {
-   if (text.find('/') != std::string::npos) return Ipkit::IpGenPrefix(text);
-   Ipkit::IpGenAddr a(text);
-   return Ipkit::IpGenPrefix(a, a.isV4() ? 32 : 128);
-}
-
-}  // namespace
-
-int run(int argc, char** argv);
 
 // A full table is a million small nodes, and at that size page faults and TLB misses take about a third
 // of the run. glibc's allocator backs its heap with transparent huge pages when asked, but reads that
@@ -167,76 +205,38 @@ void restartWithHugePages(char** argv) {
    execv("/proc/self/exe", argv);
 }
 
-int main(int argc, char** argv) {
-   restartWithHugePages(argv);
-   int rc = run(argc, argv);
-   // A full table is a million nodes: the process ends without freeing them one by one.
-   std::fflush(stdout);
-   std::cout.flush();
-   std::_Exit(rc);
+// One line, whatever the text of an unforeseen exception holds.
+std::string oneLine(std::string_view text) {
+   text = text.substr(0, text.find('\n'));
+   return text.size() <= 200 ? std::string(text) : routefile::brief(text, 200);
 }
 
-int run(int argc, char** argv) {
-   Options opt = parseArgs(argc, argv);
-   auto table = VelL3V2::routeTableFactory("velroute");
-   std::size_t lines = 0, routes = 0;
-   auto t0 = Clock::now();
-   try {
-      Input in(opt.file);
-      std::string_view line;
-      VelL3V2::Route r;
-      while (in.next(line)) {
-         ++lines;
-         try {
-            if (!parseLine(line, &r)) continue;
-         } catch (Zat::RangeException const& e) {
-            std::cerr << "velroute: line " << lines << ": " << e.what() << "\n";
-            return 2;
-         }
-         table->addRoute(r);
-         ++routes;
-      }
-   } catch (std::runtime_error const& e) {
-      std::cerr << "velroute: " << e.what() << "\n";
-      return 2;
-   }
-   double const loadSeconds = secondsSince(t0);
-   auto t1 = Clock::now();
-   table->recomputeSummaryRoutes();
-   double const summarySeconds = secondsSince(t1);
+}  // namespace
 
-   if (opt.lookup) {
-      for (auto const& p : opt.prefixes) {
-         try {
-            Ipkit::IpGenAddr hop = table->lookup(lookupKey(p));
-            std::cout << p << ' ' << (hop.family() == Ipkit::ipFamilyNone ? "-" : hop.stringValue().str()) << '\n';
-         } catch (Zat::RangeException const& e) {
-            std::cerr << "velroute: --lookup " << p << ": " << e.what() << "\n";
-            return 2;
-         }
-      }
-      return 0;
+int main(int argc, char** argv) {
+   restartWithHugePages(argv);
+   int status = kDone;
+   std::string message;
+   try {
+      status = run(argc, argv);
+      finishOutput();
+   } catch (Failure const& f) {
+      status = f.status;
+      message = f.message;
+   } catch (routefile::Error const& e) {
+      status = kBadInput;
+      message = e.what();
+   } catch (std::bad_alloc const&) {
+      status = kFailed;
+      message = "out of memory";
+   } catch (std::exception const& e) {
+      status = kFailed;
+      message = oneLine(e.what());
+   } catch (...) {
+      status = kFailed;
+      message = "unexpected failure";
    }
-   if (opt.stats) {
-      std::cout << "lines " << lines << "\nroutes read " << routes << "\ntable routes " << table->routeSize()
-                << "\ndefault routes " << table->defaultRouteCollection().size() << "\nsummary routes "
-                << table->summaryRouteSize() << "\nload seconds " << loadSeconds << "\nsummary seconds "
-                << summarySeconds << "\n";
-      return 0;
-   }
-   std::vector<VelL3V2::Route> sorted(table->summaryRouteCollection().begin(), table->summaryRouteCollection().end());
-   std::sort(sorted.begin(), sorted.end());
-   std::string out;
-   for (auto const& s : sorted) {
-      out += s.destination().stringValue().view();
-      out += ' ';
-      out += s.via().stringValue().view();
-      out += '\n';
-      if (out.size() > (1 << 16)) {
-         std::fwrite(out.data(), 1, out.size(), stdout);
-         out.clear();
-      }
-   }
-   std::fwrite(out.data(), 1, out.size(), stdout);
-   return 0;
+   if (status != kDone) std::fprintf(stderr, "velroute: %s\n", message.c_str());
+   // A full table is a million nodes: the process ends without freeing them one by one.
+   std::_Exit(status);
 }
