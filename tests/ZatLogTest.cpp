@@ -126,8 +126,8 @@ TEST(ZatLog, BadHandlesAreRefusedAndNotRegistered) {
    };
    EXPECT_EQ(preconditionText(make(3, "count %d", 0, 0)),
              "log ZAT_LOG_TEST_BAD: format 'count %d' may use only %s (offset 6)");
-   EXPECT_EQ(preconditionText(make(3, "%s%s%s%s", 0, 0)),
-             "log ZAT_LOG_TEST_BAD: format '%s%s%s%s' has 4 arguments, at most 3 are allowed");
+   EXPECT_EQ(preconditionText(make(3, "%s%s%s%s%s", 0, 0)),
+             "log ZAT_LOG_TEST_BAD: format '%s%s%s%s%s' has 5 arguments, at most 4 are allowed");
    for (char const* format : {"trailing %", "%5s", "%S", "% s", "%ls", "50% off"}) {
       EXPECT_THROW(make(3, format, 0, 0)(), PreconditionException) << format;
    }
@@ -151,8 +151,8 @@ TEST(ZatLog, LogStringSlotsAndArgsHash) {
    LogString s;
    EXPECT_EQ(s.arg(2), String());
    EXPECT_EQ(s.hash(), 0u);
-   EXPECT_THROW(s.argIs(3, "x"), PreconditionException);
-   EXPECT_THROW(s.arg(3), PreconditionException);
+   EXPECT_THROW(s.argIs(4, "x"), PreconditionException);
+   EXPECT_THROW(s.arg(4), PreconditionException);
 
    LogString const abc = logStringOf("ab", "c", "z");
    EXPECT_EQ(logArgsHash(abc, 0), 0u);

@@ -208,3 +208,20 @@ TEST(ZatgenFeatures, OrderedMapInsideAValue) {
    EXPECT_EQ(valueToStrep(t), Zat::String("None"));
    EXPECT_EQ(t.count("zz"), 0u);
 }
+
+// A unit's event-log handle is built at load with the schema's texts; one that names four things is
+// emitted with four arguments, the fourth in its own slot.
+TEST(ZatgenFeatures, EventLogHandleOfFourArguments) {
+   Zat::LogHandle const* h = Zat::LogHandle::find("ZATGEN_TEST_FOUR");
+   ASSERT_EQ(h, &ZATGEN_TEST_FOUR);
+   EXPECT_EQ(h->argCount(), 4u);
+   EXPECT_EQ(h->recommendedAction(), Zat::CallSupportIfPersists);
+   std::vector<std::string> seen;
+   Zat::logSinkIs([&](Zat::LogHandle const&, Zat::LogString const& s, Zat::String const& text) {
+      seen.push_back(text.str() + "|" + s.arg(3).str());
+   });
+   Zat::logEvent(ZATGEN_TEST_FOUR, "10.0.0.1", "src/fw", "blue", "00:1c:73:00:00:01");
+   Zat::logSinkIs(nullptr);
+   EXPECT_EQ(seen, (std::vector<std::string>{"Unable to install rule for host 10.0.0.1 of firewall src/fw, VRF blue, "
+                                             "Switch ID 00:1c:73:00:00:01|00:1c:73:00:00:01"}));
+}

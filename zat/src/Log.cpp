@@ -30,7 +30,7 @@ LogGlobals& globals() {
 
 void checkSlot(unsigned slot) {
    if (slot >= LogString::slotCount) {
-      throwPreconditionException("log argument slot " + std::to_string(slot) + " is outside 0..2");
+      throwPreconditionException("log argument slot " + std::to_string(slot) + " is outside 0..3");
    }
 }
 
@@ -51,7 +51,7 @@ unsigned countArgs(String const& name, String const& format) {
    }
    if (count > LogHandle::maxArgs) {
       throwPreconditionException("log " + name.str() + ": format '" + format.str() + "' has " +
-                                 std::to_string(count) + " arguments, at most 3 are allowed");
+                                 std::to_string(count) + " arguments, at most 4 are allowed");
    }
    return count;
 }
@@ -88,8 +88,8 @@ void LogString::argIs(unsigned slot, String value) {
 }
 
 std::uint32_t logArgsHash(LogString const& logString, unsigned n) {
-   if (n > LogString::slotCount) {
-      throwPreconditionException("a log message has 3 argument slots, not " + std::to_string(n));
+   if (n > LogString::maxRateLimitArgs) {
+      throwPreconditionException("at most 3 arguments key a rate limit, not " + std::to_string(n));
    }
    if (n == 0) return 0;
    Hash h(0);
@@ -131,7 +131,7 @@ LogHandle::LogHandle(String name, int severity, String format, String explanatio
    if (std::isnan(minInterval_) || minInterval_ < 0) {
       throwPreconditionException("log " + name_.str() + ": the minimum interval must be 0 or more seconds");
    }
-   if (rateLimitArgs_ > maxArgs) {
+   if (rateLimitArgs_ > LogString::maxRateLimitArgs) {
       throwPreconditionException("log " + name_.str() + ": " + std::to_string(rateLimitArgs_) +
                                  " rate-limiting arguments, at most 3 are allowed");
    }
@@ -209,8 +209,8 @@ std::vector<String> LogHandle::names() {
    return out;
 }
 
-void logEvent(LogHandle const& handle, String a0, String a1, String a2) {
-   String* const args[LogString::slotCount] = {&a0, &a1, &a2};
+void logEvent(LogHandle const& handle, String a0, String a1, String a2, String a3) {
+   String* const args[LogString::slotCount] = {&a0, &a1, &a2, &a3};
    unsigned const n = handle.rateLimitArgsMask();
    LogString logString;
    for (unsigned i = 0; i < n; ++i) logString.argIs(i, std::move(*args[i]));

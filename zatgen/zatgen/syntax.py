@@ -330,8 +330,8 @@ def _global(f, c, word, line):
         c.done(usage)
         if not line.ok:
             return
-        if re.search(r"%[^s%]", fmt.value) or fmt.value.count("%s") > 3:
-            line.fail_at(fmt, "a log format takes at most three %s placeholders and nothing else")
+        if re.search(r"%[^s%]", fmt.value) or fmt.value.count("%s") > 4:
+            line.fail_at(fmt, "a log format takes at most four %s placeholders and nothing else")
         elif action.kind == "word" and action.text not in ACTIONS:
             line.fail_at(action, f"unknown recommended action {action.text}; quote a literal text")
         else:

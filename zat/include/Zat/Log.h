@@ -32,12 +32,15 @@ inline String const ContactSupport{"Contact your support representative."};
 inline String const CallSupportIfPersists{"If the problem persists, contact your support representative."};
 inline String const NoActionRequired{"No action is required."};
 
-// The arguments of one message in slots 0..2, and the hash of those that key its rate limit.
+// The arguments of one message in slots 0..3, and the hash of those that key its rate limit. Most
+// messages name three things; a few name a fourth (the switch of a programming error), which takes the
+// fourth slot. At most the three leading arguments key a rate limit.
 class LogString {
  public:
-   static constexpr unsigned slotCount = 3;
+   static constexpr unsigned slotCount = 4;
+   static constexpr unsigned maxRateLimitArgs = 3;
 
-   // Raise PreconditionException for a slot outside 0..2.
+   // Raise PreconditionException for a slot outside 0..3.
    String const& arg(unsigned slot) const;
    void argIs(unsigned slot, String value);
 
@@ -49,7 +52,7 @@ class LogString {
    std::uint32_t hash_ = 0;
 };
 
-// The hash of slots 0..n-1 (0 for n == 0). Raises PreconditionException for n above 3.
+// The hash of slots 0..n-1 (0 for n == 0). Raises PreconditionException for n above maxRateLimitArgs.
 std::uint32_t logArgsHash(LogString const& logString, unsigned n);
 
 class LogHandle;
@@ -76,7 +79,7 @@ class LogHandle {
 
    // Raises PreconditionException, registering nothing, for an empty name, a severity outside
    // 0..maxSeverity, a format with a directive other than %s (%% is a percent sign) or with more than
-   // three %s, a negative or NaN minInterval, or rateLimitArgs above three.
+   // four %s, a negative or NaN minInterval, or rateLimitArgs above three.
    LogHandle(String name, int severity, String format, String explanation, String recommendedAction,
              Seconds minInterval, double doubleParam, unsigned rateLimitArgs, unsigned unsignedParam);
    ~LogHandle();
@@ -95,7 +98,7 @@ class LogHandle {
 
    // Stable across runs and platforms: the hash of the name.
    std::uint32_t idHash() const noexcept { return idHash_; }
-   // How many leading arguments (0..3) key the rate limit.
+   // How many leading arguments (0..maxRateLimitArgs) key the rate limit.
    unsigned rateLimitArgsMask() const noexcept { return rateLimitArgs_; }
    // How many %s the format has.
    unsigned argCount() const noexcept { return argCount_; }
@@ -134,7 +137,7 @@ class LogHandle {
    mutable std::size_t pruneAt_ = limiterPruneSize;
 };
 
-// Logs one event of `handle` with up to three arguments, in the order described at the top of this file.
-void logEvent(LogHandle const& handle, String a0 = {}, String a1 = {}, String a2 = {});
+// Logs one event of `handle` with up to four arguments, in the order described at the top of this file.
+void logEvent(LogHandle const& handle, String a0 = {}, String a1 = {}, String a2 = {}, String a3 = {});
 
 }  // namespace Zat
