@@ -141,61 +141,136 @@ struct Key6 {
 
 constexpr std::uint32_t kNoId = 0;
 
+// A set of 32-bit ids (never 0) found by a key that the owner derives from each id, with the 64-bit hash
+// of that key: linear probing in a power-of-two array kept at most three quarters full, so that probe
+// runs stay short. Removal moves later entries of a run back into the hole, so that no run is ever broken.
+// It holds nothing until the first id comes, then starts at four slots and doubles: small tables are
+// common and each pays only for what it holds.
+class IdTable {
+ public:
+   // Room for `count` ids, so that inserting up to that many cannot throw. `hashOf(id)` rehashes.
+   template <class HashOf>
+   void reserve(std::size_t count, HashOf const& hashOf) {
+      if (count * 4 <= slots_.size() * 3) return;
+      std::size_t size = std::max<std::size_t>(4, slots_.size());
+      while (count * 4 > size * 3) size *= 2;
+      std::vector<std::uint32_t> old(size, kNoId);
+      old.swap(slots_);
+      for (std::uint32_t id : old) {
+         if (id != kNoId) place(id, hashOf(id));
+      }
+   }
+
+   // Call reserve() first.
+   void insert(std::uint32_t id, std::uint64_t hash) noexcept { place(id, hash); }
+
+   // The id with this hash that `matches` accepts, or 0.
+   template <class Matches>
+   std::uint32_t find(std::uint64_t hash, Matches const& matches) const noexcept {
+      if (slots_.empty()) return kNoId;
+      std::size_t const mask = slots_.size() - 1;
+      for (std::size_t i = home(hash);; i = (i + 1) & mask) {
+         std::uint32_t const id = slots_[i];
+         if (id == kNoId || matches(id)) return id;
+      }
+   }
+
+   // Removes `id`, whose hash is `hash`; the entries after it in its run move back when their home allows.
+   template <class HashOf>
+   void erase(std::uint32_t id, std::uint64_t hash, HashOf const& hashOf) noexcept {
+      std::size_t const mask = slots_.size() - 1;
+      std::size_t i = home(hash);
+      while (slots_[i] != id) i = (i + 1) & mask;
+      for (std::size_t j = (i + 1) & mask; slots_[j] != kNoId; j = (j + 1) & mask) {
+         std::size_t const h = home(hashOf(slots_[j]));
+         // The entry at j may fill the hole at i unless its home lies cyclically in (i, j].
+         bool const stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
+         if (!stays) {
+            slots_[i] = slots_[j];
+            i = j;
+         }
+      }
+      slots_[i] = kNoId;
+   }
+
+   std::size_t bytesUsed() const noexcept { return slots_.capacity() * sizeof(std::uint32_t); }
+
+ private:
+   std::size_t home(std::uint64_t hash) const noexcept {
+      return std::size_t(hash >> (64 - std::countr_zero(slots_.size())));
+   }
+   void place(std::uint32_t id, std::uint64_t hash) noexcept {
+      std::size_t const mask = slots_.size() - 1;
+      std::size_t i = home(hash);
+      while (slots_[i] != kNoId) i = (i + 1) & mask;
+      slots_[i] = id;
+   }
+
+   std::vector<std::uint32_t> slots_;  // empty, or a power of two in size
+};
+
+std::uint64_t addressHash(IpGenAddr const& a) noexcept {
+   std::uint64_t hi, lo;
+   std::memcpy(&hi, a.bytes().data(), 8);
+   std::memcpy(&lo, a.bytes().data() + 8, 8);
+   return mix64(hi ^ mix64(lo ^ a.family()));
+}
+
 // Vias are few (a table has a handful of next hops) and 17 bytes each, so destinations keep 32-bit ids
-// into one pool, each counted by the routes that use it.
+// (from 1) into one pool, each counted by the routes that use it. A released id goes on a free list
+// threaded through the count, so releasing needs no room.
 class ViaPool {
  public:
    std::uint32_t acquire(IpGenAddr const& a) {
-      auto it = ids_.find(a);
-      if (it != ids_.end()) {
-         ++refs_[it->second];
-         return it->second;
+      std::uint64_t const hash = addressHash(a);
+      std::uint32_t id = ids_.find(hash, [&](std::uint32_t x) { return entry(x).via == a; });
+      if (id != kNoId) {
+         ++entry(id).refs;
+         return id;
       }
-      std::uint32_t id;
-      if (!free_.empty()) {
-         id = free_.back();
-         ids_.emplace(a, id);  // the only step that can throw
-         free_.pop_back();
-         addrs_[id] = a;
+      // What can throw comes first: room in the id table, then a new entry.
+      ids_.reserve(live_ + 1, [this](std::uint32_t x) { return addressHash(entry(x).via); });
+      if (freeHead_ != kNoId) {
+         id = freeHead_;
+         freeHead_ = entry(id).refs;
       } else {
-         if (addrs_.size() >= kMaxVias) Zat::throwRangeException("route table: too many distinct vias");
-         id = std::uint32_t(addrs_.size());
-         if (addrs_.size() == addrs_.capacity()) {
-            // Room for every id in all three, so that nothing below and no release() can throw.
-            std::size_t const room = std::max<std::size_t>(16, addrs_.capacity() * 2);
-            addrs_.reserve(room);
-            refs_.reserve(room);
-            free_.reserve(room);
-         }
-         ids_.emplace(a, id);
-         addrs_.push_back(a);
-         refs_.push_back(0);
+         if (entries_.size() >= kMaxVias) Zat::throwRangeException("route table: too many distinct vias");
+         entries_.emplace_back();
+         id = std::uint32_t(entries_.size());
       }
-      refs_[id] = 1;
+      entry(id) = {a, 1};
+      ids_.insert(id, hash);
+      ++live_;
       return id;
    }
    void release(std::uint32_t id) noexcept {
-      if (--refs_[id] != 0) return;
-      ids_.erase(addrs_[id]);
-      free_.push_back(id);
+      Entry& e = entry(id);
+      if (--e.refs != 0) return;
+      ids_.erase(id, addressHash(e.via), [this](std::uint32_t x) { return addressHash(entry(x).via); });
+      e.refs = freeHead_;
+      freeHead_ = id;
+      --live_;
    }
-   IpGenAddr const& at(std::uint32_t id) const noexcept { return addrs_[id]; }
-   std::size_t bytesUsed() const noexcept {
-      // The hash map's nodes hold the key, the id, a cached hash and a link; the buckets are pointers.
-      std::size_t const node = sizeof(std::pair<IpGenAddr const, std::uint32_t>) + 2 * sizeof(void*);
-      return addrs_.capacity() * sizeof(IpGenAddr) + refs_.capacity() * 4 + free_.capacity() * 4 +
-             ids_.size() * node + ids_.bucket_count() * sizeof(void*);
-   }
+   IpGenAddr const& at(std::uint32_t id) const noexcept { return entries_[id - 1].via; }
+   std::size_t bytesUsed() const noexcept { return entries_.capacity() * sizeof(Entry) + ids_.bytesUsed(); }
 
  private:
+   struct Entry {
+      IpGenAddr via;
+      std::uint32_t refs;  // routes using it; for a free entry, the next free id
+   };
+   Entry& entry(std::uint32_t id) noexcept { return entries_[id - 1]; }
+   Entry const& entry(std::uint32_t id) const noexcept { return entries_[id - 1]; }
+
+   // Ids must leave ViaSets' kMany bit clear.
    static constexpr std::size_t kMaxVias = 0x7fffffff;
-   std::unordered_map<IpGenAddr, std::uint32_t> ids_;
-   std::vector<IpGenAddr> addrs_;
-   std::vector<std::uint32_t> refs_;
-   std::vector<std::uint32_t> free_;
+   std::vector<Entry> entries_;  // id - 1
+   IdTable ids_;                 // the live ids by address
+   std::uint32_t freeHead_ = kNoId;
+   std::uint32_t live_ = 0;
 };
 
-// The vias of one destination, as one 32-bit handle: 0 for none, id + 1 for a single via (by far the
+// The vias of one destination, as one 32-bit handle: 0 for none, the via's id for a single via (by far the
 // usual case), kMany | list for several, kept in ascending address order in a side list.
 class ViaSets {
  public:
@@ -203,11 +278,11 @@ class ViaSets {
 
    bool add(std::uint32_t& h, IpGenAddr const& v) {
       if (h == 0) {
-         h = pool_.acquire(v) + 1;
+         h = pool_.acquire(v);
          return true;
       }
       if (!(h & kMany)) {
-         std::uint32_t const old = h - 1;
+         std::uint32_t const old = h;
          if (pool_.at(old) == v) return false;
          std::uint32_t const id = pool_.acquire(v);
          try {
@@ -237,8 +312,8 @@ class ViaSets {
    bool remove(std::uint32_t& h, IpGenAddr const& v) noexcept {
       if (h == 0) return false;
       if (!(h & kMany)) {
-         if (pool_.at(h - 1) != v) return false;
-         pool_.release(h - 1);
+         if (pool_.at(h) != v) return false;
+         pool_.release(h);
          h = 0;
          return true;
       }
@@ -249,7 +324,7 @@ class ViaSets {
       pool_.release(*pos);
       l.erase(pos);
       if (l.size() == 1) {
-         h = l[0] + 1;
+         h = l[0];
          std::vector<std::uint32_t>().swap(l);
          freeLists_.push_back(li);  // room was made when the list was created
       }
@@ -258,7 +333,7 @@ class ViaSets {
 
    bool has(std::uint32_t h, IpGenAddr const& v) const noexcept {
       if (h == 0) return false;
-      if (!(h & kMany)) return pool_.at(h - 1) == v;
+      if (!(h & kMany)) return pool_.at(h) == v;
       auto const& l = lists_[h & ~kMany];
       auto pos = lowerBound(l, v);
       return pos != l.end() && pool_.at(*pos) == v;
@@ -266,7 +341,7 @@ class ViaSets {
 
    // The smallest via; `h` must not be empty.
    IpGenAddr const& first(std::uint32_t h) const noexcept {
-      return pool_.at(h & kMany ? lists_[h & ~kMany].front() : h - 1);
+      return pool_.at(h & kMany ? lists_[h & ~kMany].front() : h);
    }
 
    bool single(std::uint32_t h) const noexcept { return h != 0 && !(h & kMany); }
@@ -276,7 +351,7 @@ class ViaSets {
    void each(std::uint32_t h, F&& f) const {
       if (h == 0) return;
       if (!(h & kMany)) {
-         f(pool_.at(h - 1));
+         f(pool_.at(h));
          return;
       }
       for (std::uint32_t id : lists_[h & ~kMany]) f(pool_.at(id));
@@ -305,7 +380,7 @@ class ViaSets {
          Zat::throwRangeException("route table: too many destinations with several vias");
       // Every list may be freed at once, and freeing must not throw: the free list gets room for all.
       if (freeLists_.capacity() < lists_.size() + 1) {
-         freeLists_.reserve(std::max<std::size_t>(16, 2 * (lists_.size() + 1)));
+         freeLists_.reserve(2 * (lists_.size() + 1));
       }
       lists_.emplace_back();
       return std::uint32_t(lists_.size() - 1);
@@ -345,14 +420,10 @@ class FamilyTrie {
 
    // The destination node of exactly (key, len), or 0.
    std::uint32_t exact(K key, unsigned len) const noexcept {
-      if (slots_.empty()) return kNoId;
-      std::size_t const mask = slots_.size() - 1;
-      for (std::size_t i = home(key, len);; i = (i + 1) & mask) {
-         std::uint32_t const id = slots_[i];
-         if (id == kNoId) return kNoId;
+      return exact_.find(key.hash(len), [&](std::uint32_t id) {
          Node const& n = node(id);
-         if (n.len == len && n.key == key) return id;
-      }
+         return n.len == len && n.key == key;
+      });
    }
 
    // The node of exactly (key, len), destination or fork, or 0. With `path`, the nodes from the root down
@@ -388,42 +459,19 @@ class FamilyTrie {
    // Makes room for the two nodes an insertion may need and for one more destination in the exact-match
    // table; after it, insert() and enter() cannot throw.
    void reserve() {
-      if (freeCount_ + (blocks_.size() << kBlockBits) < std::size_t(used_) + 2) {
-         if (blocks_.size() + 1 >= (std::size_t(1) << (32 - kBlockBits))) {
-            Zat::throwRangeException("route table: too many destinations");
-         }
-         auto block = std::make_unique<Node[]>(std::size_t(1) << kBlockBits);
-         blocks_.push_back(std::move(block));
-      }
-      // At most three quarters full, so that probe runs stay short.
-      if ((destinations_ + 1) * 4 > slots_.size() * 3) rehash(std::max<std::size_t>(16, slots_.size() * 2));
+      if (freeCount_ + capacity() < std::size_t(used_) + 2) grow();
+      exact_.reserve(destinations_ + 1, [this](std::uint32_t id) { return hashOf(id); });
    }
 
    // Node `id` became a destination (it gained its first route): the exact-match table learns it.
    void enter(std::uint32_t id) noexcept {
-      std::size_t const mask = slots_.size() - 1;
-      std::size_t i = home(node(id).key, node(id).len);
-      while (slots_[i] != kNoId) i = (i + 1) & mask;
-      slots_[i] = id;
+      exact_.insert(id, hashOf(id));
       ++destinations_;
    }
 
-   // Node `id` stopped being a destination (it lost its last route). Later entries of the probe run move
-   // back into the hole when their home allows, so that no run is ever broken.
+   // Node `id` stopped being a destination (it lost its last route).
    void leave(std::uint32_t id) noexcept {
-      std::size_t const mask = slots_.size() - 1;
-      std::size_t i = home(node(id).key, node(id).len);
-      while (slots_[i] != id) i = (i + 1) & mask;
-      for (std::size_t j = (i + 1) & mask; slots_[j] != kNoId; j = (j + 1) & mask) {
-         std::size_t const h = home(node(slots_[j]).key, node(slots_[j]).len);
-         // The entry at j may fill the hole at i unless its home lies cyclically in (i, j].
-         bool const stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
-         if (!stays) {
-            slots_[i] = slots_[j];
-            i = j;
-         }
-      }
-      slots_[i] = kNoId;
+      exact_.erase(id, hashOf(id), [this](std::uint32_t x) { return hashOf(x); });
       --destinations_;
    }
 
@@ -488,8 +536,7 @@ class FamilyTrie {
    }
 
    std::size_t bytesUsed() const noexcept {
-      return (blocks_.size() << kBlockBits) * sizeof(Node) + blocks_.capacity() * sizeof(blocks_[0]) +
-             slots_.capacity() * 4;
+      return capacity() * sizeof(Node) + blocks_.capacity() * sizeof(blocks_[0]) + exact_.bytesUsed();
    }
    std::size_t nodeCount() const noexcept { return used_ - 1 - freeCount_; }
 
@@ -512,19 +559,31 @@ class FamilyTrie {
       freeHead_ = id;
       ++freeCount_;
    }
-   std::size_t home(K key, unsigned len) const noexcept {
-      return std::size_t(key.hash(len) >> (64 - std::countr_zero(slots_.size())));
+   std::uint64_t hashOf(std::uint32_t id) const noexcept { return node(id).key.hash(node(id).len); }
+
+   // Nodes there is room for.
+   std::size_t capacity() const noexcept {
+      return blocks_.empty() ? 0 : firstBlock_ + ((blocks_.size() - 1) << kBlockBits);
    }
-   void rehash(std::size_t size) {
-      std::vector<std::uint32_t> old(size, kNoId);
-      old.swap(slots_);
-      for (std::uint32_t id : old) {
-         if (id != kNoId) {
-            std::size_t i = home(node(id).key, node(id).len);
-            while (slots_[i] != kNoId) i = (i + 1) & (slots_.size() - 1);
-            slots_[i] = id;
+   // Room for more nodes: the first block doubles (its nodes copied) until it is full size, then full-size
+   // blocks are added.
+   void grow() {
+      if (!blocks_.empty() && firstBlock_ == kBlockSize) {
+         if (blocks_.size() + 1 >= (std::size_t(1) << (32 - kBlockBits))) {
+            Zat::throwRangeException("route table: too many destinations");
          }
+         blocks_.push_back(std::make_unique<Node[]>(kBlockSize));
+         return;
       }
+      std::uint32_t const size = blocks_.empty() ? kFirstBlockSize : 2 * firstBlock_;
+      auto block = std::make_unique<Node[]>(size);
+      if (blocks_.empty()) {
+         blocks_.push_back(std::move(block));
+      } else {
+         std::copy_n(blocks_[0].get(), used_, block.get());
+         blocks_[0] = std::move(block);
+      }
+      firstBlock_ = size;
    }
    void link(std::uint32_t parent, unsigned side, std::uint32_t id) noexcept {
       if (parent == kNoId) {
@@ -542,17 +601,24 @@ class FamilyTrie {
       p.child[p.child[0] == old ? 0 : 1] = now;
    }
 
-   // Nodes live in blocks that never move: growth copies nothing, leaves no slack past the last block,
-   // and never holds the old and the new copy of the tree at once. Id 0 is the null node.
+   // Nodes live in blocks of 2^14 that, once full size, never move: a large table's growth copies
+   // nothing, leaves no slack past the last block, and never holds two copies of the tree at once. Only the
+   // first block starts small (a few nodes) and doubles, copied each time, up to full size, so that the
+   // thousands of small tables an agent keeps pay for the nodes they use; node(id) is the same for both.
+   // Id 0 is the null node.
    static constexpr unsigned kBlockBits = 14;
-   static constexpr std::uint32_t kBlockMask = (std::uint32_t(1) << kBlockBits) - 1;
+   static constexpr std::uint32_t kBlockSize = std::uint32_t(1) << kBlockBits;
+   static constexpr std::uint32_t kBlockMask = kBlockSize - 1;
+   // The null node and the two nodes of a first destination.
+   static constexpr std::uint32_t kFirstBlockSize = 4;
    std::vector<std::unique_ptr<Node[]>> blocks_;
-   std::uint32_t used_ = 1;  // ids handed out, the null node included
+   std::uint32_t firstBlock_ = 0;  // nodes in blocks_[0]
+   std::uint32_t used_ = 1;        // ids handed out, the null node included
    std::uint32_t freeHead_ = kNoId;
-   std::size_t freeCount_ = 0;
+   std::uint32_t freeCount_ = 0;
    std::uint32_t root_ = kNoId;
-   std::vector<std::uint32_t> slots_;  // destination node ids by (key, len); size a power of two
-   std::size_t destinations_ = 0;
+   std::uint32_t destinations_ = 0;
+   IdTable exact_;  // destination node ids by (key, len)
 };
 
 }  // namespace
@@ -608,8 +674,9 @@ struct RouteTrie::Impl {
    }
 };
 
-// The tries live behind a pointer that a move leaves null; a null one reads as an empty table, and
-// the first addition brings the tries back.
+// The tries live behind a pointer that is null while the table is empty: never filled, emptied (its
+// last route removed, or cleared) or moved from. A null one reads as an empty table, costs nothing beyond
+// the pointer, and the first addition brings the tries back.
 RouteTrie::RouteTrie() = default;
 RouteTrie::~RouteTrie() = default;
 RouteTrie::RouteTrie(RouteTrie&&) noexcept = default;
@@ -639,17 +706,21 @@ bool RouteTrie::add(IpGenPrefix const& destination, IpGenAddr const& via) {
 bool RouteTrie::remove(IpGenPrefix const& destination, IpGenAddr const& via) noexcept {
    if (!impl_) return false;
    Impl& i = *impl_;
+   bool removed;
    switch (destination.family()) {
       case Ipkit::ipFamilyV4:
-         return i.remove(i.v4, destination, via);
+         removed = i.remove(i.v4, destination, via);
+         break;
       case Ipkit::ipFamilyV6:
-         return i.remove(i.v6, destination, via);
-      default: {
-         bool const removed = i.vias.remove(i.noFamily, via);
+         removed = i.remove(i.v6, destination, via);
+         break;
+      default:
+         removed = i.vias.remove(i.noFamily, via);
          i.routes -= removed;
-         return removed;
-      }
+         break;
    }
+   if (i.routes == 0) impl_.reset();
+   return removed;
 }
 
 bool RouteTrie::contains(IpGenPrefix const& destination, IpGenAddr const& via) const noexcept {
