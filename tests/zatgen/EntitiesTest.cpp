@@ -377,3 +377,43 @@ TEST(ZatgenEntities, KeysDeletionAndCreationVariants) {
    EXPECT_EQ(kept, (std::vector<std::uint32_t>{3, 1}));
    EXPECT_EQ(root->rankedSize(), 2u);
 }
+
+// Counted pointers as attributes and keys: the same object is the same key whatever its contents, a
+// notification names the object, and tools pass and receive the objects themselves.
+TEST(ZatgenEntities, PointersComparedByIdentity) {
+   auto root = Root::RootIs("r");
+   Zat::Ptr<Member> m = root->memberIs("m", 1);
+   Zat::Ptr<Member> twin = memberFactory("m", 1);
+   Recorder rec;
+   root->addLegacyNotifiee(&rec);
+   Zat::Ptr<Watcher> w = root->watchersIs(m);
+   EXPECT_EQ(root->watchersIs(m), w);
+   EXPECT_EQ(root->watchers(m), w);
+   EXPECT_EQ(root->watchers(twin), nullptr);
+   root->watchersIs(twin);
+   EXPECT_EQ(root->watchersSize(), 2u);
+   std::vector<std::string> seen = rec.take();
+   ASSERT_EQ(seen.size(), 2u);
+   EXPECT_EQ(seen[0].rfind(std::to_string(Root::AttrId::watchers) + ":'ZatgenTest::Member@0x", 0), 0u) << seen[0];
+   EXPECT_NE(seen[0], seen[1]);
+
+   Zat::TypeInfo const& t = Root::typeInfo();
+   Zat::Ptr<Child> c = root->childIs(4);
+   Zat::AnyList args{Zat::Any::entity(m), Zat::Any::entity(c)};
+   Zat::Any v;
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watch, Zat::AttrOp::call, Zat::Any::of(args), v),
+             Zat::attrOpDone);
+   EXPECT_EQ(v.asEntity<Watcher>(), w);
+   EXPECT_EQ(w->latest(), c);
+   EXPECT_EQ(Zat::attrOp(Watcher::typeInfo(), w.get(), Watcher::AttrId::target, Zat::AttrOp::read, {}, v),
+             Zat::attrOpDone);
+   EXPECT_EQ(v.asEntity<Member>(), m);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any::entity(twin), v),
+             Zat::attrOpDone);
+   EXPECT_TRUE(v.as<bool>());
+   // A wrong entity type is a type error; a null pointer is a key like any other.
+   EXPECT_THROW(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any::entity(c), v),
+                Zat::TypeException);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any(), v), Zat::attrOpDone);
+   EXPECT_FALSE(v.as<bool>());
+}

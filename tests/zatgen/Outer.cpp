@@ -26,3 +26,13 @@ Zat::String Derived::describe() const { return "derived " + std::to_string(code_
 Zat::String joinNames(Zat::String const& first, Zat::String const& second) { return first + "+" + second.view(); }
 
 }  // namespace ZatgenTest
+
+namespace ZatgenTest {
+
+Zat::Ptr<Watcher> Root::watch(Zat::Ptr<Member const> const& target, Zat::Ptr<Child> const& latest) {
+   Zat::Ptr<Watcher> w = watchersIs(target);
+   w->latestIs(latest);
+   return w;
+}
+
+}  // namespace ZatgenTest

@@ -12,9 +12,9 @@ class Context:
 
     @staticmethod
     def argument(src, i, n, ref):
-        """The i-th of n arguments held in the Any `src`, as the C++ type of `ref`."""
-        conv = f"asEntity<{ref.cpp}>()" if ref.is_entity else f"as<{ref.cpp}>()"
-        return f"Zat::gen::argument({src}, {i}, {n}).{conv}"
+        """The i-th of n arguments held in the Any `src`, as the C++ type of `ref` (an entity as its Ptr)."""
+        cpp = f"Zat::Ptr<{ref.cpp}>" if ref.is_entity else ref.cpp
+        return f"Zat::gen::arg<{cpp}>({src}, {i}, {n})"
 
 
 def emit(decl, w):

@@ -16,6 +16,7 @@ class TypeKind(enum.Enum):
     FOREIGN = "foreign"   # a hand-written value type declared by a type schema
     EXTERN = "extern"     # a hand-written class of the unit, only passed around
     VOID = "void"         # the result of an operation that answers nothing
+    PTR = "ptr"           # a counted pointer to an entity, compared and hashed by identity
 
 
 @dataclass(eq=False)
@@ -30,6 +31,7 @@ class TypeRef:
     literal: str | None = None   # the literals a default or constant of this type takes
     max: int | None = None       # the largest value of an integer type
     decl: "TypeDecl | None" = None   # the generated type behind it, in this unit or an imported one
+    target: "TypeRef | None" = None  # a Ptr's entity type
     unit: "Unit | None" = None   # the unit that declares it
     _ordered: bool = True
     _hashable: bool = True
@@ -50,6 +52,10 @@ class TypeRef:
     @property
     def parseable(self):
         return self._parseable and (self.decl is None or self.decl.parseable)
+
+    @property
+    def is_ptr(self):
+        return self.kind is TypeKind.PTR
 
     @property
     def is_entity(self):
@@ -133,7 +139,7 @@ class TypeDecl:
 
     @property
     def parseable(self):
-        return not self.holds_collection
+        return not self.holds_collection and all(m.type is None or m.type.parseable for m in self.value_members)
 
     @property
     def reflected(self):
@@ -234,6 +240,7 @@ class Unit:
         for decl in self.types:
             for m in decl.members:
                 for ref in m.type_refs():
-                    if ref.header and ref.unit is not self:
+                    # The unit's own generated types are in this header; its own foreign ones are not.
+                    if ref.header and (ref.unit is not self or ref.decl is None):
                         out.add(ref.header)
         return sorted(out)

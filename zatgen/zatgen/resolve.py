@@ -156,6 +156,8 @@ class Resolver:
                 return VOID
             self.error(tok, "Void is only an operation's result")
             return None
+        if tok.text.startswith("Ptr<"):
+            return self._ptr(tok)
         ref = self.names.get(tok.text)
         if ref is None:
             self.error(tok, f"unknown type {tok.text}")
@@ -165,6 +167,18 @@ class Resolver:
                 self.error(tok, f"type {tok.text} is used before it is declared")
                 return None
         return ref
+
+    def _ptr(self, tok):
+        """Ptr<T> or Ptr<T const>: a counted pointer to an entity of any unit, declared before or after."""
+        inner, _, const = tok.text[4:-1].partition(" ")
+        target = self.names.get(inner)
+        if target is None or not target.is_entity:
+            self.error(tok, f"{tok.text}: a Ptr points at an entity type, and {inner} is "
+                            f"{'no type' if target is None else 'not one'}")
+            return None
+        cpp = f"Zat::Ptr<{target.cpp}{' const' if const else ''}>"
+        return TypeRef(tok.text, tok.text, cpp, TypeKind.PTR, header=target.header, unit=target.unit, target=target,
+                       _parseable=False)
 
     # ----- types
     def _resolve_type(self, decl, t):

@@ -165,6 +165,21 @@ class _Cursor:
             self.line.fail_at(tok, f"unexpected {tok.text!r}; expected: {usage}")
 
 
+def _type(c, what):
+    """A type name, or `Ptr<NAME>` / `Ptr<NAME const>` (a counted pointer to an entity), as one token."""
+    tok = c.need("word", what)
+    if tok is None or tok.text != "Ptr" or c.peek() is None or c.peek().text != "<":
+        return tok
+    c.take()
+    inner = c.need("word", "the entity type a Ptr points at")
+    const = c.peek() is not None and c.peek().text == "const"
+    if const:
+        c.take()
+    if inner is None or not c.need("punct", "'>' closing the Ptr type", ">"):
+        return None
+    return Tok(f"Ptr<{inner.text}{' const' if const else ''}>", tok.line, tok.col, "word")
+
+
 def read(path, text, diag):
     """The declarations of one schema file; mistakes go to `diag`."""
     f = FileSyntax(path)
@@ -387,7 +402,7 @@ def _member(line, doc):
         kind = members.Plain
     syntax = MemberSyntax(kind, name, line.number, line.raw.strip(), doc)
     for _ in range(kind.TYPE_WORDS):
-        t = c.need("word", f"a type name ({kind.USAGE})")
+        t = _type(c, f"a type name ({kind.USAGE})")
         if t is not None:
             syntax.types.append(t)
     while line.ok and c.peek() is not None:
@@ -428,7 +443,7 @@ def _fn(line, c, doc):
     while line.ok and not (c.peek() and c.peek().text == ")"):
         if syntax.params and not c.need("punct", "',' or ')'", ","):
             return None
-        ptype = c.need("word", "a parameter type")
+        ptype = _type(c, "a parameter type")
         pname = c.need("word", "a parameter name")
         if ptype and pname:
             syntax.params.append((ptype, pname))
@@ -438,7 +453,7 @@ def _fn(line, c, doc):
         syntax.qualifier = c.take().text
     if not c.need("punct", f"'->' and the result type; {usage}", "->"):
         return None
-    syntax.ret = c.need("word", "the result type (Void for none)")
+    syntax.ret = _type(c, "the result type (Void for none)")
     while c.peek() is not None and c.peek().text in ("hidden", "virtual", "override"):
         flag = c.take()
         syntax.flags[flag.text] = flag

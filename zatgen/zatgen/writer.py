@@ -40,11 +40,18 @@ class Writer:
         self(bar)(f"// {title}")(bar)
 
     def inline(self, signature, body):
-        """An inline function: on one line when it fits, else with its body on a line of its own."""
+        """An inline function: on one line when it fits, else with its body on a line of its own, and its
+        parameters below its name when even the signature does not fit."""
         one = f"{signature} {{ {body} }}"
         if len(one) <= self.room():
             return self(one)
-        return self(f"{signature} {{").indent()(body).dedent()("}")
+        if len(signature) + 2 > self.room() and "(" in signature:
+            name, rest = signature.split("(", 1)
+            params, tail = rest.rsplit(")", 1)
+            self.call(name, [p.strip() for p in params.split(", ")], f"{tail} {{")
+        else:
+            self(f"{signature} {{")
+        return self.indent()(body).dedent()("}")
 
     def function(self, ret, rest, body):
         """An inline function `ret rest { body }`, the result type on a line of its own when too long."""

@@ -29,6 +29,33 @@ AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrO
 
 namespace gen {
 
+template <class T>
+struct IsPtr : std::false_type {};
+template <class T>
+struct IsPtr<Ptr<T>> : std::true_type {};
+
+// What a tool holds for a value: the value itself, or for a counted pointer the object it points at.
+template <class T>
+Any toAny(T const& v) {
+   if constexpr (IsPtr<T>::value) {
+      return Any::entity(Ptr<PtrInterface>(const_cast<std::remove_const_t<typename T::element_type>*>(v.get())));
+   } else {
+      return Any::of(v);
+   }
+}
+
+// The value of type T a tool passed: a value of that type, or for a counted pointer an entity of the
+// pointed-at type (or nothing, for null). Anything else raises TypeException.
+template <class T>
+T fromAny(Any const& a) {
+   if constexpr (IsPtr<T>::value) {
+      if (a.empty()) return T();
+      return T(a.asEntity<std::remove_const_t<typename T::element_type>>());
+   } else {
+      return a.as<T>();
+   }
+}
+
 inline bool isWholeValueOp(AttrOp op) noexcept {
    return op == AttrOp::truth || op == AttrOp::isEq || op == AttrOp::less;
 }
@@ -54,7 +81,7 @@ AttrOpResult wholeValueOp(T const& self, AttrOp op, Any const& other, Any& value
 template <class T>
 AttrOpResult readOnly(AttrOp op, T const& v, Any& value) {
    if (op != AttrOp::read) return attrOpNotApplicable;
-   value = Any::of(v);
+   value = toAny(v);
    return attrOpDone;
 }
 
@@ -62,11 +89,11 @@ AttrOpResult readOnly(AttrOp op, T const& v, Any& value) {
 template <class T, class Set>
 AttrOpResult plain(AttrOp op, T const& v, Set&& set, Any& value) {
    if (op == AttrOp::read) {
-      value = Any::of(v);
+      value = toAny(v);
       return attrOpDone;
    }
    if (op != AttrOp::write) return attrOpNotApplicable;
-   set(value.as<T>());
+   set(fromAny<T>(value));
    return attrOpDone;
 }
 
@@ -78,15 +105,15 @@ AttrOpResult set(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any c
                  std::string_view typeName, std::string_view attrName) {
    using K = typename Coll::Key;
    switch (op) {
-      case AttrOp::read: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      case AttrOp::read: value = Any::of(bool(c.contains(fromAny<K>(key)))); return attrOpDone;
       case AttrOp::write:
          if (!value.as<bool>()) throwSetFalseValueException(typeName, attrName);
-         insert(key.as<K>());
+         insert(fromAny<K>(key));
          return attrOpDone;
-      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::del: erase(fromAny<K>(key)); return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has: value = Any::of(bool(c.contains(key.as<K>()))); return attrOpDone;
+      case AttrOp::has: value = Any::of(bool(c.contains(fromAny<K>(key)))); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
@@ -130,15 +157,15 @@ AttrOpResult map(AttrOp op, Coll const& c, Insert&& insert, Erase&& erase, Any c
    using V = detail::ValueOf<Coll>;
    switch (op) {
       case AttrOp::read: {
-         V const* v = detail::valueAt(c, key.as<K>());
-         value = v ? Any::of(*v) : Any();
+         V const* v = detail::valueAt(c, fromAny<K>(key));
+         value = v ? toAny(*v) : Any();
          return attrOpDone;
       }
-      case AttrOp::write: insert(key.as<K>(), value.as<V>()); return attrOpDone;
-      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::write: insert(fromAny<K>(key), fromAny<V>(value)); return attrOpDone;
+      case AttrOp::del: erase(fromAny<K>(key)); return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has: value = Any::of(detail::has(c, key.as<K>())); return attrOpDone;
+      case AttrOp::has: value = Any::of(detail::has(c, fromAny<K>(key))); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
@@ -148,12 +175,12 @@ template <class Coll, class Create, class Erase>
 AttrOpResult entities(AttrOp op, Coll const& c, Create&& create, Erase&& erase, Any const& key, Any& value) {
    using K = typename Coll::Key;
    switch (op) {
-      case AttrOp::read: value = Any::entity(Ptr<PtrInterface>(c.find(key.as<K>()))); return attrOpDone;
-      case AttrOp::write: value = Any::entity(Ptr<PtrInterface>(create(key.as<K>()))); return attrOpDone;
-      case AttrOp::del: erase(key.as<K>()); return attrOpDone;
+      case AttrOp::read: value = Any::entity(Ptr<PtrInterface>(c.find(fromAny<K>(key)))); return attrOpDone;
+      case AttrOp::write: value = Any::entity(Ptr<PtrInterface>(create(fromAny<K>(key)))); return attrOpDone;
+      case AttrOp::del: erase(fromAny<K>(key)); return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has: value = Any::of(bool(c.find(key.as<K>()) != nullptr)); return attrOpDone;
+      case AttrOp::has: value = Any::of(bool(c.find(fromAny<K>(key)) != nullptr)); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
@@ -164,21 +191,21 @@ AttrOpResult readOnlyCollection(AttrOp op, Coll const& c, Any const& key, Any& v
    using K = typename Coll::Key;
    switch (op) {
       case AttrOp::read:
-         if constexpr (requires { c.contains(key.as<K>()); typename Coll::Value; }) {
-            auto const* v = c.find(key.as<K>());
-            value = v ? Any::of(*v) : Any();
-         } else if constexpr (requires { c.contains(key.as<K>()); }) {
-            value = Any::of(bool(c.contains(key.as<K>())));
+         if constexpr (requires { c.contains(fromAny<K>(key)); typename Coll::Value; }) {
+            auto const* v = c.find(fromAny<K>(key));
+            value = v ? toAny(*v) : Any();
+         } else if constexpr (requires { c.contains(fromAny<K>(key)); }) {
+            value = Any::of(bool(c.contains(fromAny<K>(key))));
          } else if constexpr (detail::HoldsValueNodes<Coll>::value) {
-            auto const* v = detail::valueAt(c, key.as<K>());
-            value = v ? Any::of(*v) : Any();
+            auto const* v = detail::valueAt(c, fromAny<K>(key));
+            value = v ? toAny(*v) : Any();
          } else {
-            value = Any::entity(Ptr<PtrInterface>(c.find(key.as<K>())));
+            value = Any::entity(Ptr<PtrInterface>(c.find(fromAny<K>(key))));
          }
          return attrOpDone;
       case AttrOp::count: value = Any::of(count32(c.size())); return attrOpDone;
       case AttrOp::version: value = Any::of(c.version()); return attrOpDone;
-      case AttrOp::has: value = Any::of(detail::has(c, key.as<K>())); return attrOpDone;
+      case AttrOp::has: value = Any::of(detail::has(c, fromAny<K>(key))); return attrOpDone;
       default: return attrOpNotApplicable;
    }
 }
@@ -204,6 +231,11 @@ AttrOpResult function(AttrOp op, Call&& call, Any const& key, Any& value) {
 
 // The i-th of `n` call arguments: `key` itself when there is one, an element of an AnyList otherwise.
 Any const& argument(Any const& key, std::size_t i, std::size_t n);
+// The same argument as a T (fromAny).
+template <class T>
+T arg(Any const& key, std::size_t i, std::size_t n) {
+   return fromAny<T>(argument(key, i, n));
+}
 
 // What a read-only collection's cursor does when asked to delete: refuses.
 struct NoErase {
@@ -219,15 +251,15 @@ template <class Coll, class Erase>
 class CollectionIterator : public GenericIterator {
   public:
    CollectionIterator(Coll const& c, Any const* from, Erase erase)
-       : c_(from ? c.cursor(from->as<typename Coll::Key>()) : c.cursor()), erase_(std::move(erase)) {}
-   Any key() const override { return Any::of(c_.key()); }
+       : c_(from ? c.cursor(fromAny<typename Coll::Key>(*from)) : c.cursor()), erase_(std::move(erase)) {}
+   Any key() const override { return toAny(c_.key()); }
    void advance() override { ++c_; }
    bool notAtEnd() const override { return bool(c_); }
    Any current() const override {
       if constexpr (detail::IsOrderedMap<Coll>::value) {
          auto const* node = c_.node();
          if (!node) return Any();
-         if constexpr (detail::HoldsValueNodes<Coll>::value) return Any::of(node->value());
+         if constexpr (detail::HoldsValueNodes<Coll>::value) return toAny(node->value());
          else return Any::entity(Ptr<PtrInterface>(c_.node()));
       } else {
          using Entry = std::remove_cvref_t<decltype(*c_.entry())>;
@@ -236,7 +268,7 @@ class CollectionIterator : public GenericIterator {
          } else {
             auto const* e = c_.entry();
             if (!e) return Any();
-            if constexpr (requires { e->second; }) return Any::of(e->second);
+            if constexpr (requires { e->second; }) return toAny(e->second);
             else return Any::entity(Ptr<PtrInterface>(e->get()));
          }
       }

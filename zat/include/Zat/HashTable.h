@@ -239,7 +239,8 @@ class HashTable {
    // are already in (hash, key) order, which is also their order in the larger table, so each lands in
    // its home slot or right after the previous one.
    void grow() {
-      unsigned shift = capacity() == 0 ? 32 - 3 : shift_ - 1;
+      // The first allocation is small: a model holds thousands of collections of one or two entries.
+      unsigned shift = capacity() == 0 ? 32 - 1 : shift_ - 1;
       while (!fits(shift)) --shift;
       HashTable bigger(seed_);
       bigger.allocate(shift);

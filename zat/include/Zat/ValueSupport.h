@@ -11,6 +11,7 @@
 
 #include "Zat/Enum.h"
 #include "Zat/Hash.h"
+#include "Zat/PtrValue.h"
 #include "Zat/Strep.h"
 #include "Zat/String.h"
 #include "Zat/TypeInfo.h"

@@ -75,16 +75,14 @@ class Function(Member):
         target = f"{self.owner.name}::" if self.static else "self."
         if self.ret.result == "void":
             head, tail = "", "; out = Zat::Any();"
-        elif self.ret.is_entity:
-            head, tail = "out = Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(", ".get()));"
         else:
-            head, tail = "out = Zat::Any::of(", ");"
+            head, tail = "out = Zat::gen::toAny(", ");"
         call = f"{target}{self.name}({', '.join(args)})"
         unused = "(void)in; " if n == 0 else ""
         one = f"[&](Zat::Any const& in, Zat::Any& out) {{ {unused}{head}{call}{tail} }}"
         if len(one) > 70:
             # The body on lines of its own, each argument on one, so that a debugger can stop on each.
-            lines = [f"   {head}{target}{self.name}("] + [f"         {a}," for a in args]
+            lines = [f"   {unused}{head}{target}{self.name}("] + [f"         {a}," for a in args]
             lines[-1] = lines[-1][:-1] + ")" + tail if args else lines[-1] + ")" + tail
             one = "\n".join(["[&](Zat::Any const& in, Zat::Any& out) {"] + lines + ["}"])
         return "Zat::gen::function", ["op", one, "key", "value"]
