@@ -131,17 +131,12 @@ TEST(VelL3V2Keys, PlatformValueTexts) {
    // The 16 bytes behind the uuid text: high, then low, most significant byte first.
    EXPECT_EQ(KroGenId(0x0123456789abcdefu, 0xfedcba9876543210u).uuidText(),
              String("01234567-89ab-cdef-fedc-ba9876543210"));
-   EXPECT_EQ(KroGenId().uuidText(), String("00000000-0000-0000-0000-000000000000"));
-   // Keys and states of per-switch results read back from their text forms.
-   EXPECT_EQ(valueToStrep(MemberKey("10.0.0.1")), String("'10.0.0.1'"));
-   EXPECT_EQ(Zat::strepToValue<MemberKey>("'10.0.0.1'"), MemberKey("10.0.0.1"));
+   // Keys and states of per-switch results read back from their text forms; six hardware states, the
+   // real-programming ones from 3.
+   EXPECT_EQ(Zat::strepToValue<MemberKey>(valueToStrep(MemberKey("10.0.0.1")).view()), MemberKey("10.0.0.1"));
    EXPECT_EQ(Zat::strepToValue<FlowKey>(valueToStrep(FlowKey("it's")).view()), FlowKey("it's"));
-   for (unsigned n = 0; n < 6; ++n) {
-      HardwareState s = HardwareStateInstance(n);
-      EXPECT_EQ(Zat::strepToValue<HardwareState>(valueToStrep(s).view()), s);
-   }
-   EXPECT_EQ(valueToStrep(HardwareState::dryrunError), String("'dryrunError'"));
-   EXPECT_EQ(unsigned(HardwareState::pending), 3u);  // the first state of real programming
+   EXPECT_EQ(Zat::strepToValue<HardwareState>("'dryrunError'"), HardwareStateInstance(2u));
+   EXPECT_EQ(HardwareStateInstance(3u), HardwareState::pending);
    EXPECT_THROW(HardwareStateInstance(6u), Zat::RangeException);
    EXPECT_EQ(Zat::strepToValue<ConfigState>("'removing'"), ConfigState::removing);
 }
@@ -179,7 +174,6 @@ TEST(VelL3V2Keys, GroupNameBoundTextAndOrder) {
    using VelL3::V2::GroupName;
    std::string const longest(63, 'g'), tooLong(64, 'g');
    EXPECT_EQ(GroupName(longest).size(), 63u);
-   EXPECT_EQ(Zat::strepToValue<GroupName>("'" + longest + "'").size(), 63u);
    auto rangeError = [](auto&& f) -> std::string {
       try {
          f();
@@ -195,8 +189,6 @@ TEST(VelL3V2Keys, GroupNameBoundTextAndOrder) {
    EXPECT_EQ(rangeError([&] { sequenceToValue(r, &kept); }), "Zat::String::bytes > maxLength() not allowed");
    EXPECT_EQ(kept, GroupName("servers"));
    EXPECT_EQ(r.offset(), 0u);
-   EXPECT_EQ(rangeError([] { Zat::strepToValue<GroupName>("servers"); }),
-             "expected a quoted string at offset 0");
    // Text form, stream output (the name alone) and unsigned byte order.
    EXPECT_EQ(valueToStrep(GroupName("it's")), String("'it\\'s'"));
    for (GroupName const& g : {GroupName(), GroupName("it's"), GroupName(longest), GroupName("a\xff\n")}) {
@@ -206,6 +198,5 @@ TEST(VelL3V2Keys, GroupNameBoundTextAndOrder) {
    os << GroupName("servers");
    EXPECT_EQ(os.str(), "servers");
    EXPECT_TRUE(GroupName("a") < GroupName("\xff"));
-   EXPECT_TRUE(GroupName("a") < GroupName("ab"));
    EXPECT_FALSE(GroupName("b") < GroupName("ab"));
 }
