@@ -1,7 +1,11 @@
 // Second-generation keys and small values: names in a device key, readable texts, orderings, hashes,
-// text forms, and the readable texts of the platform values.
+// text forms, and the platform values: readable texts, generation-id order, the group name's bound.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <sstream>
+
+#include "Platform/KroGenIdOrder.h"
 #include "Platform/VelL3V2Platform.h"
 #include "Vel/VelL3V2LocalTypes.h"
 
@@ -32,7 +36,8 @@ TEST(VelL3V2Keys, DeviceKeyTextIsItsStringAlone) {
       EXPECT_EQ(Zat::strepToValue<DeviceKey>(text.view()), k) << text;
    }
    EXPECT_EQ(valueToStrep(DeviceKey("a:b")), String("'a:b'"));
-   EXPECT_THROW(Zat::strepToValue<DeviceKey>("Value('VelL3V2::DeviceKey', ** {'value': 'a'})"), Zat::RangeException);
+   EXPECT_THROW(Zat::strepToValue<DeviceKey>("Value('VelL3V2::DeviceKey', ** {'value': 'a'})"),
+                Zat::RangeException);
    try {
       Zat::strepToValue<DeviceKey>("a");
       FAIL();
@@ -46,7 +51,8 @@ TEST(VelL3V2Keys, DeviceKeyTextIsItsStringAlone) {
    auto const& t = DeviceKey::typeInfo();
    std::vector<std::string> names;
    for (auto const& a : t.attrs) names.emplace_back(a.name);
-   EXPECT_EQ(names, (std::vector<std::string>{"value", "getSourceName", "getDeviceName", "encode", "stringValue"}));
+   EXPECT_EQ(names,
+             (std::vector<std::string>{"value", "getSourceName", "getDeviceName", "encode", "stringValue"}));
 }
 
 TEST(VelL3V2Keys, DeviceKeySetAndNetVrfKey) {
@@ -58,7 +64,8 @@ TEST(VelL3V2Keys, DeviceKeySetAndNetVrfKey) {
    s.deviceKeyIs(DeviceKey("a"));
    EXPECT_TRUE(bool(s));
    String text = s.stringValue();
-   EXPECT_TRUE(text == String(" Device: a,  Device: b, ") || text == String(" Device: b,  Device: a, ")) << text;
+   EXPECT_TRUE(text == String(" Device: a,  Device: b, ") || text == String(" Device: b,  Device: a, "))
+       << text;
    EXPECT_TRUE(s.deviceKeyDel(DeviceKey("a")));
    EXPECT_FALSE(s.deviceKeyDel(DeviceKey("a")));
    EXPECT_EQ(valueToStrep(s), String("None"));
@@ -70,7 +77,8 @@ TEST(VelL3V2Keys, DeviceKeySetAndNetVrfKey) {
    EXPECT_FALSE(bool(DeviceNetVrfKey()));
    EXPECT_TRUE(bool(DeviceNetVrfKey(DeviceKey(), "red")));
    EXPECT_EQ(a.stringValue(), String(" Device: d NetVRF: red"));
-   EXPECT_EQ(valueToStrep(a), String("Value('VelL3V2::DeviceNetVrfKey', ** {'deviceKey': 'd', 'netVrfName': 'red'})"));
+   EXPECT_EQ(valueToStrep(a),
+             String("Value('VelL3V2::DeviceNetVrfKey', ** {'deviceKey': 'd', 'netVrfName': 'red'})"));
    EXPECT_EQ(Zat::strepToValue<DeviceNetVrfKey>(valueToStrep(a).view()), a);
    EXPECT_EQ(a.hash(4),
              Zat::Hash(4).hashMix<4>(Zat::hashSingleAttr(0, std::string_view("d"))).mixNi("red", 3).result());
@@ -96,8 +104,9 @@ TEST(VelL3V2Keys, SwitchVrfPolicyIdAndPolicyType) {
    }
 
    VelPolicyId p("fw", "red", "allow-web");
-   EXPECT_EQ(valueToStrep(p), String("Value('VelL3V2::VelPolicyId', ** {'deviceName': 'fw', 'netVrfName': 'red', "
-                                     "'policyName': 'allow-web'})"));
+   EXPECT_EQ(valueToStrep(p),
+             String("Value('VelL3V2::VelPolicyId', ** {'deviceName': 'fw', 'netVrfName': 'red', "
+                    "'policyName': 'allow-web'})"));
    EXPECT_EQ(Zat::strepToValue<VelPolicyId>(valueToStrep(p).view()), p);
    EXPECT_TRUE(VelPolicyId("fw", "red", "a") < VelPolicyId("fw", "red", "b"));
    EXPECT_FALSE(bool(VelPolicyId()));
@@ -119,4 +128,75 @@ TEST(VelL3V2Keys, PlatformValueTexts) {
    EXPECT_EQ(KroTimestamp(KroGenId(), 0.5).stringValue(), String(" GenId: 0:0 Timestamp: 0.5"));
    KroTimestamp ts(KroGenId(UINT64_MAX, 3), 1.25);
    EXPECT_EQ(Zat::strepToValue<KroTimestamp>(valueToStrep(ts).view()), ts);
+   // The 16 bytes behind the uuid text: high, then low, most significant byte first.
+   EXPECT_EQ(KroGenId(0x0123456789abcdefu, 0xfedcba9876543210u).uuidText(),
+             String("01234567-89ab-cdef-fedc-ba9876543210"));
+   // Keys and states of per-switch results read back from their text forms; six hardware states, the
+   // real-programming ones from 3.
+   EXPECT_EQ(Zat::strepToValue<MemberKey>(valueToStrep(MemberKey("10.0.0.1")).view()), MemberKey("10.0.0.1"));
+   EXPECT_EQ(Zat::strepToValue<FlowKey>(valueToStrep(FlowKey("it's")).view()), FlowKey("it's"));
+   EXPECT_EQ(Zat::strepToValue<HardwareState>("'dryrunError'"), HardwareStateInstance(2u));
+   EXPECT_EQ(HardwareStateInstance(3u), HardwareState::pending);
+   EXPECT_THROW(HardwareStateInstance(6u), Zat::RangeException);
+   EXPECT_EQ(Zat::strepToValue<ConfigState>("'removing'"), ConfigState::removing);
+}
+
+// Maps keyed by generation ids walk them in the order of their uuid texts: the comparator must agree
+// with comparing the texts, on every byte position and with the top bit of any byte set.
+TEST(VelL3V2Keys, KroGenIdTextOrderIsTheOrderOfItsUuidText) {
+   using VelL3::V2::KroGenId;
+   VelL3::V2::KroGenIdTextOrder const less;
+   std::mt19937_64 rng(20240611);
+   std::vector<KroGenId> ids = {KroGenId(),
+                                KroGenId(0, 1),
+                                KroGenId(1, 0),
+                                KroGenId(0, 0x80),
+                                KroGenId(0, 0x7f00000000000000u),
+                                KroGenId(0x8000000000000000u, 0),
+                                KroGenId(UINT64_MAX, UINT64_MAX)};
+   for (int i = 0; i < 200; ++i) {
+      // Many ids share their high number, so that the low one decides.
+      std::uint64_t const high = i % 4 == 0 ? 5 : rng();
+      ids.emplace_back(high, rng() >> (rng() % 64));
+   }
+   for (KroGenId const& a : ids) {
+      for (KroGenId const& b : ids) {
+         std::string const ta = a.uuidText().str(), tb = b.uuidText().str();
+         ASSERT_EQ(less(a, b), ta < tb) << ta << " " << tb;
+         ASSERT_EQ(ta == tb, a == b) << ta << " " << tb;
+      }
+   }
+}
+
+// A group name holds at most 63 bytes, from a constructor or from text; an over-long one is refused and
+// changes nothing.
+TEST(VelL3V2Keys, GroupNameBoundTextAndOrder) {
+   using VelL3::V2::GroupName;
+   std::string const longest(63, 'g'), tooLong(64, 'g');
+   EXPECT_EQ(GroupName(longest).size(), 63u);
+   auto rangeError = [](auto&& f) -> std::string {
+      try {
+         f();
+      } catch (Zat::RangeException const& e) {
+         return e.what();
+      }
+      return "no exception";
+   };
+   EXPECT_EQ(rangeError([&] { GroupName{tooLong}; }), "Zat::String::bytes > maxLength() not allowed");
+   GroupName kept("servers");
+   std::string const tooLongText = "'" + tooLong + "'";
+   Zat::CharRange r(tooLongText);
+   EXPECT_EQ(rangeError([&] { sequenceToValue(r, &kept); }), "Zat::String::bytes > maxLength() not allowed");
+   EXPECT_EQ(kept, GroupName("servers"));
+   EXPECT_EQ(r.offset(), 0u);
+   // Text form, stream output (the name alone) and unsigned byte order.
+   EXPECT_EQ(valueToStrep(GroupName("it's")), String("'it\\'s'"));
+   for (GroupName const& g : {GroupName(), GroupName("it's"), GroupName(longest), GroupName("a\xff\n")}) {
+      EXPECT_EQ(Zat::strepToValue<GroupName>(valueToStrep(g).view()), g);
+   }
+   std::ostringstream os;
+   os << GroupName("servers");
+   EXPECT_EQ(os.str(), "servers");
+   EXPECT_TRUE(GroupName("a") < GroupName("\xff"));
+   EXPECT_FALSE(GroupName("b") < GroupName("ab"));
 }

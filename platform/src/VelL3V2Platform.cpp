@@ -1,14 +1,27 @@
 // Readable text of the second-generation platform values, as operators see it in status listings.
+#include <uuid/uuid.h>
+
 #include <sstream>
 
+#include "Platform/KroGenIdOrder.h"
 #include "Platform/VelL3V2Platform.h"
 
 namespace VelL3::V2 {
 
-Zat::String KroGenId::stringValue() const { return Zat::String(std::to_string(high_) + ":" + std::to_string(low_)); }
+Zat::String KroGenId::stringValue() const {
+   return Zat::String(std::to_string(high_) + ":" + std::to_string(low_));
+}
+
+Zat::String KroGenId::uuidText() const {
+   std::array<std::uint8_t, 16> const bytes = kroGenIdBytes(*this);
+   char text[37];
+   uuid_unparse(bytes.data(), text);
+   return Zat::String(text);
+}
 
 Zat::String FlowOrder::stringValue() const {
-   return Zat::String(" Preference: " + std::to_string(preference_) + " Priority: " + std::to_string(priority_));
+   return Zat::String(" Preference: " + std::to_string(preference_) +
+                      " Priority: " + std::to_string(priority_));
 }
 
 Zat::String KroTimestamp::stringValue() const {
