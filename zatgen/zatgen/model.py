@@ -241,6 +241,6 @@ class Unit:
             for m in decl.members:
                 for ref in m.type_refs():
                     # The unit's own generated types are in this header; its own foreign ones are not.
-                    if ref.header and (ref.unit is not self or ref.decl is None):
+                    if ref.header and (ref.unit is not self or ref.kind is TypeKind.FOREIGN):
                         out.add(ref.header)
         return sorted(out)
