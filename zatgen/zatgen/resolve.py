@@ -206,6 +206,8 @@ class Resolver:
             member.id = 128 * decl.depth + position
         for member in decl.members:
             member.resolve(self)
+        for member in decl.members:
+            member.finish(self)
         if decl.is_entity:
             self._entity_options(decl, t)
         if "bare" in decl.options:

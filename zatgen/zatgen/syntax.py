@@ -36,8 +36,9 @@ TYPE_KEYWORDS = {"value": TypeKind.VALUE, "enum": TypeKind.ENUM, "entity": TypeK
 TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind.ENUM: set(), TypeKind.FLAGS: set(),
                 TypeKind.ENTITY: {"nofactory", "root", "named"}}
 # Member flags that take a value, and those that stand alone.
-VALUE_FLAGS = {"default", "const", "hash", "key", "less"}
-PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override"}
+VALUE_FLAGS = {"default", "const", "hash", "key", "less", "requests"}
+PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override",
+               "requested"}
 FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse"}
 LITERALS = {"integer", "boolean", "string", "float"}
 ACTIONS = {"ContactSupport", "CallSupportIfPersists", "NoActionRequired"}

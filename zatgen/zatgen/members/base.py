@@ -32,6 +32,9 @@ class Member:
         if self.TYPE_WORDS:
             self.type = r.type_ref(self.syntax.types[0], self.owner)
 
+    def finish(self, r):
+        """Checks that need the owner's other members resolved first."""
+
     def allowed_flags(self):
         return self.FLAGS
 

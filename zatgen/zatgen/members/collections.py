@@ -474,8 +474,61 @@ class EntityMembers(Collection):
 
 class EntityCollection(EntityMembers):
     ERASE = "erase"
-    USAGE = "NAME coll ENTITY hash N [key ATTR] [flags]"
-    FLAGS = Collection.FLAGS | {"key"}
+    USAGE = "NAME coll ENTITY hash N [key ATTR] [requested [requests SETS]] [flags]"
+    FLAGS = Collection.FLAGS | {"key", "requested", "requests"}
+
+    def finish(self, r):
+        """`requested`: members are held for named requestors (Zat::Requestors), each recording its
+        requestors in its `requestor` set; `requests SETS` names the owner's collection of request sets."""
+        self.request_sets = None
+        if "requests" in self.flags and "requested" not in self.flags:
+            r.error(self.flags["requests"], "'requests' goes with 'requested'")
+        if "requested" not in self.flags or self.target is None:
+            return
+        tok = self.flags["requested"]
+        requestor = next((m for m in self.target.members if m.name == "requestor"), None)
+        if not isinstance(requestor, ValueSet):
+            r.error(tok, f"'requested': {self.target.name} needs a 'requestor' set of the requestors' names")
+            return
+        if [name for _, name in self.target.creator] != [self.key_name]:
+            r.error(tok, f"'requested': {self.target.name} must be made from its key alone")
+            return
+        self.requestor_name = requestor.key
+        sets = self.flags.get("requests")
+        if sets is None:
+            return
+        holder = next((m for m in self.owner.members if m.name == sets.text), None)
+        if not isinstance(holder, EntityCollection) or holder.target is None:
+            r.error(sets, f"{sets.text} is no entity collection of {self.owner.name}")
+            return
+        request = next((m for m in holder.target.members if m.name == "request"), None)
+        if not isinstance(request, ValueSet) or holder.key.literal != "string" or request.key.literal != "string":
+            r.error(sets, f"the request sets {holder.target.name} need a String key and a 'request' set of String")
+            return
+        self.request_sets = holder
+
+    def requests_name(self):
+        return self.name[0].upper() + self.name[1:] + "Requests"
+
+    def declare_requests(self, w):
+        n, E, O = self.name, self.type.cpp, self.owner.name
+        w(f"// {n} is held for named requestors: Zat::Requestors<{self.requests_name()}> adds and removes.")
+        w(f"struct {self.requests_name()} {{").indent()
+        w(f"using Owner = {O};")
+        w(f"using Key = {self.key.cpp};")
+        w(f"using Child = {E};")
+        w(f"using Name = {self.requestor_name.cpp};")
+        sets = self.request_sets
+        w(f"static constexpr bool hasRequestSets = {'true' if sets else 'false'};")
+        w.inline("static Zat::Ptr<Child> child(Owner const& o, Key const& k)", f"return o.{n}(k);")
+        w.inline("static Zat::Ptr<Child> childIs(Owner& o, Key const& k)", f"return o.{n}Is(k);")
+        w.inline("static void childDel(Owner& o, Key const& k)", f"o.{n}Del(k);")
+        if sets:
+            s, S = sets.name, sets.type.cpp
+            w.inline(f"static Zat::Ptr<{S}> requestSet(Owner const& o, Zat::String const& r)", f"return o.{s}(r);")
+            w.inline(f"static Zat::Ptr<{S}> requestSetIs(Owner& o, Zat::String const& r)", f"return o.{s}Is(r);")
+            w.inline("static void requestSetDel(Owner& o, Zat::String const& r)", f"o.{s}Del(r);")
+        w.dedent()("};")
 
     def describe(self):
         return "coll"
@@ -489,6 +542,8 @@ class EntityCollection(EntityMembers):
         return f"Zat::EntityCollection<{self.type.cpp}, {self.constant}u{key_of}>"
 
     def declare_ops(self, w):
+        if "requested" in self.flags:
+            self.declare_requests(w)
         if self.key_of():
             w(f"// Members of {self.name} are keyed by their {self.key_name}.")
             w(f"struct {self.key_of()} {{").indent()
