@@ -4,6 +4,7 @@ Every attribute becomes one case of a switch on the attribute id that hands the 
 runtime's helper for its kind (Zat::gen), with each lambda on a line of its own; hidden attributes have
 no case and answer "no such attribute".
 """
+from .emit_flags import generic_cases
 from .model import TypeKind
 
 
@@ -36,10 +37,8 @@ def emit(decl, w):
     else:
         otherwise = [f"return Zat::attrOp({base.ref.cpp}::typeInfo(), static_cast<{base.ref.cpp}*>(&self), attrId, op, "
                      "key, value);"]
-    if flags:
-        _flag_switch(decl, w, otherwise)
-    else:
-        _switch(decl, w, lambda m: m.generic_case(g), otherwise)
+    cases = generic_cases(decl) if flags else _cases(decl, lambda m: m.generic_case(g))
+    _switch(decl, w, cases, otherwise)
     w.dedent()("}")
     w()
     w.call(f"std::unique_ptr<Zat::GenericIterator> {T}Iterator",
@@ -51,16 +50,16 @@ def emit(decl, w):
     else:
         otherwise = [f"return {base.ref.cpp}::typeInfo().methods->iterator(static_cast<{base.ref.cpp}*>(&self), "
                      "attrId, from);"]
-    _switch(decl, w, lambda m: m.generic_cursor(g), otherwise)
+    _switch(decl, w, _cases(decl, lambda m: m.generic_cursor(g)), otherwise)
     w.dedent()("}")
     w()
     _construct(decl, g, w)
 
 
-def _flag_switch(decl, w, default):
-    from .emit_flags import generic_cases
+def _switch(decl, w, cases, default):
+    """One case per (attribute, function, arguments), each returning the function's answer."""
     w("switch (attrId) {").indent()
-    for name, fn, args in generic_cases(decl):
+    for name, fn, args in cases:
         w(f"case {decl.name}::AttrId::{name}:").indent()
         w.call(f"return {fn}", args, ";")
         w.dedent()
@@ -71,21 +70,14 @@ def _flag_switch(decl, w, default):
     w.dedent()("}")
 
 
-def _switch(decl, w, case_of, default):
-    w("switch (attrId) {").indent()
+def _cases(decl, case_of):
+    """The cases of the members that are reachable and have one (case_of answers None otherwise)."""
+    out = []
     for m in decl.reflected:
         case = None if m.hidden else case_of(m)
-        if case is None:
-            continue
-        fn, args = case
-        w(f"case {decl.name}::AttrId::{m.name}:").indent()
-        w.call(f"return {fn}", args, ";")
-        w.dedent()
-    w("default:").indent()
-    for line in default:
-        w(line)
-    w.dedent()
-    w.dedent()("}")
+        if case is not None:
+            out.append((m.name,) + tuple(case))
+    return out
 
 
 def _construct(decl, g, w):

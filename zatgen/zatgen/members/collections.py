@@ -233,16 +233,19 @@ class ValueMap(MapBase):
     def cpp(self):
         return f"Zat::ValueMap<{self.key.cpp}, {self.value.cpp}, {self.constant}u>"
 
+    def declare_insert(self, w):
+        w(f"void {self.name}Is({self.key.param} key, {self.value.param} value);")
+
     def declare_ops(self, w):
         n, kp, v = self.name, self.key.param, self.value
-        w(f"void {n}Is({kp} key, {v.param} value);")
+        self.declare_insert(w)
         if self.returns_removed:
             w("// Removes `key`; answers the value it had, or the default value when it was absent.")
             w(f"{v.cpp} {n}Del({kp} key);")
         else:
             w(f"bool {n}Del({kp} key);")
         w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
-        w("// The value of `key`, or the default value when absent.")
+        w("// The value stored under `key`, or the default value when absent.")
         w(f"{v.cpp} {n}({kp} key) const;")
 
     def define_ops(self, w):
@@ -616,17 +619,9 @@ class KeyedValues(ValueMap):
     def type_refs(self):
         return [t for t in (self.value, self.type) if t is not None]
 
-    def declare_ops(self, w):
-        n, kp, v = self.name, self.key.param, self.value
+    def declare_insert(self, w):
         w(f"// Stores `value` under its {self.field.name}, replacing the value stored there.")
-        w(f"void {n}Is({v.param} value);")
-        if self.returns_removed:
-            w(f"{v.cpp} {n}Del({kp} key);")
-        else:
-            w(f"bool {n}Del({kp} key);")
-        w.inline(f"bool {n}Has({kp} key) const noexcept", f"return {n}_.contains(key);")
-        w("// The value stored under `key`, or the default value when absent.")
-        w(f"{v.cpp} {n}({kp} key) const;")
+        w(f"void {self.name}Is({self.value.param} value);")
 
     def define_ops(self, w):
         T, n, v = self.owner.name, self.name, self.value
