@@ -20,10 +20,9 @@ TEST(IpkitIpGenAddr, TextConstructorReadsAnySpellingTextFormOnlyTheCanonical) {
        {"10.0.0.1", "10.0.0.1"},
        {"2001:0db8:0:0:0:0:0:1", "2001:db8::1"},
        {"2001:DB8::A", "2001:db8::a"},
-       // The longest run of zero fields is the one compressed; of equal runs, the first; never a single one.
+       // The longest run of zero fields is the one compressed; of equal runs, the first.
        {"fe80:0:0:1:0:0:0:1", "fe80:0:0:1::1"},
        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},
-       {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},
        {"::", "::"},
        {"::FFFF:a00:1", "::ffff:10.0.0.1"},
        {"", ""},
@@ -58,7 +57,6 @@ TEST(IpkitIpGenAddr, MalformedTextIsRefused) {
    // inet_pton stops at a NUL; the bytes after it must not be ignored.
    EXPECT_EQ(rangeError([&] { IpGenAddr{std::string_view("10.0.0.1\0junk", 13)}; }),
              "invalid IP address '10.0.0.1\\x00junk'");
-   EXPECT_THROW(IpGenAddr(std::string(200, '1')), Zat::RangeException);
    EXPECT_EQ(rangeError([] { strepToValue<IpGenAddr>("'10.0.0.x'"); }),
              "invalid IP address '10.0.0.x' at offset 0");
    EXPECT_EQ(rangeError([] { strepToValue<IpGenAddr>("10.0.0.1"); }), "expected a quoted string at offset 0");
@@ -71,12 +69,15 @@ TEST(IpkitIpGenAddr, OrderAndHash) {
    // Equal bytes, different families: never equal.
    EXPECT_NE(IpGenAddr(), IpGenAddr("0.0.0.0"));
    EXPECT_NE(IpGenAddr("0.0.0.0"), IpGenAddr("::"));
+   IpGenAddr const a("10.0.0.1"), same("10.0.0.1"), other("::1");
+   EXPECT_TRUE(IpGenAddr::isEq(&a, &same) && !IpGenAddr::isEq(&a, &other));
 
    // Murmur3 x86/32 of the address bytes, worked out apart from this library; as an attribute, of that
    // hash's four bytes. The family takes no part: all-zero addresses of every family collide, by design.
    EXPECT_EQ(IpGenAddr("2001:db8::1").addrHash(), 0xbc42cf98u);
-   EXPECT_EQ(IpGenAddr("10.0.0.1").hash(0), 0xce0b1432u);
-   EXPECT_NE(IpGenAddr("10.0.0.1").hash(1), 0xce0b1432u);
+   EXPECT_EQ(a.hash(0), 0xce0b1432u);
+   EXPECT_TRUE(std::hash<IpGenAddr>()(a) == 0xce0b1432u && std::hash<IpGenAddr>()(same) == 0xce0b1432u);
+   EXPECT_NE(a.hash(1), 0xce0b1432u);
    EXPECT_EQ(IpGenAddr().addrHash(), IpGenAddr("::").addrHash());
    EXPECT_EQ(IpGenAddr("0.0.0.0").addrHash(), IpGenAddr("::").addrHash());
    EXPECT_EQ(attrHash(IpGenAddr("2001:db8::1"), 7), 0xf970053du);
@@ -140,6 +141,8 @@ TEST(IpkitIpGenPrefix, OrdersByFamilyThenBytesThenLength) {
                               // Bytes decide before length: 10.0.0.0/30 is before 10.0.1.0/24.
                               IpGenPrefix("10.0.0.0/30"), IpGenPrefix("10.0.1.0/24"), IpGenPrefix("::/0"),
                               IpGenPrefix("::/128"), IpGenPrefix("2001:db8::/32")});
+   IpGenPrefix const a("10.0.0.0/8"), same("10.0.0.0/8"), other("10.0.0.0/9");
+   EXPECT_TRUE(IpGenPrefix::isEq(&a, &same) && !IpGenPrefix::isEq(&a, &other));
    EXPECT_NE(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("::/0"));
 }
 
@@ -171,11 +174,14 @@ TEST(IpkitIpGenPrefix, SingleFamilyViews) {
    EXPECT_FALSE(p4.contains(IpGenAddr("2001:db8::1")));
    EXPECT_EQ(IpGenPrefix(p4), gen4);
    EXPECT_EQ(gen6.v6Prefix().genPrefix(), gen6);
+   EXPECT_EQ(streamed(p4), "10.0.0.0/8");
+   EXPECT_EQ(streamed(gen6.v6Prefix()), "2001:db8::/32");
    EXPECT_EQ(Ip6Prefix().stringValue(), Zat::String("::/0"));
    EXPECT_EQ(Ip4Prefix().stringValue(), Zat::String("0.0.0.0/0"));
    EXPECT_EQ(Ip4Prefix(IpGenAddr("10.1.2.3"), 16), Ip4Prefix("10.1.0.0/16"));
    EXPECT_THROW(gen6.v4Prefix(), Zat::PreconditionException);
    EXPECT_THROW(gen4.v6Prefix(), Zat::PreconditionException);
+   EXPECT_THROW(IpGenPrefix().v4Prefix(), Zat::PreconditionException);
    EXPECT_EQ(rangeError([] { Ip4Prefix(IpGenAddr("::1"), 8); }),
              "Ip4Prefix needs an IPv4 address, not '::1'");
    EXPECT_EQ(rangeError([] { Ip6Prefix(IpGenAddr(), 0); }), "Ip6Prefix needs an IPv6 address, not ''");
@@ -184,11 +190,8 @@ TEST(IpkitIpGenPrefix, SingleFamilyViews) {
 }
 
 TEST(IpkitIpGenPrefix, HashContributionsMatchHandArithmetic) {
-   // 10.0.0.0/8: a = 0x0a000000, length ^ a = 0x0a000008
-   //   t = 0x0a000008 * 32767 - 1            = 0xf603fff7
-   //   t = (t ^ t >> 12 = 0xf60c9fc8) * 5     = 0xce3f1ee8
-   //   t = (t ^ t >> 4 = 0xc2dcef06) * 2057   = 0xc13c9736
-   //   t ^ t >> 16                            = 0xc13c560a
+   // 10.0.0.0/8: a = 0x0a000000; t = (8 ^ a) * 32767 - 1 = 0xf603fff7; (t ^ t >> 12 = 0xf60c9fc8) * 5 =
+   // 0xce3f1ee8; (t ^ t >> 4 = 0xc2dcef06) * 2057 = 0xc13c9736; t ^ t >> 16 = 0xc13c560a.
    EXPECT_EQ(IpGenPrefix("10.0.0.0/8").hashContribution(), 0xc13c560au);
    // 2001:db8::/32: a = Murmur3 of the 16 bytes = 0x4779d168, the same steps from length ^ a = 0x4779d148
    EXPECT_EQ(IpGenPrefix("2001:db8::/32").hashContribution(), 0x41caededu);
@@ -244,7 +247,11 @@ TEST(IpkitEthAddr, OrderAndHash) {
        {EthAddr(), EthAddr("00:00:00:00:00:ff"), EthAddr("00:00:00:00:01:00"), EthAddr("ff:00:00:00:00:00")});
    EXPECT_LT(SystemId("00:00:00:00:00:ff"), SystemId("00:00:00:00:01:00"));
    // Murmur3 x86/32 of the six bytes, worked out apart from this library; as an attribute, of that hash.
-   EthAddr const a("00:1c:73:0a:0b:0c");
+   EthAddr const a("00:1c:73:0a:0b:0c"), other("00:1c:73:0a:0b:0d");
+   EXPECT_TRUE(EthAddr::isEq(&a, &a) && !EthAddr::isEq(&a, &other));
+   EXPECT_TRUE(SystemId::isEq(&a, &a) && !SystemId::isEq(&a, &other));
    EXPECT_EQ(a.hash(5), 0x4d0ae77au);
+   EXPECT_EQ(std::hash<EthAddr>()(a), 0x1a306d21u);
+   EXPECT_EQ(std::hash<SystemId>()(SystemId(a)), 0x1a306d21u);
    EXPECT_EQ(attrHash(SystemId(a)), 0x5bfbd3d2u);
 }

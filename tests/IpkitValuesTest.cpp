@@ -28,10 +28,10 @@ TEST(IpkitNumbers, BehaveLikeTheirIntegers) {
    IpProto const tcp = 6;
    EXPECT_TRUE(tcp == 6 && 6 == tcp && tcp != 17 && tcp < 7 && 5u < tcp);
    EXPECT_FALSE(tcp == 262 || tcp == -250 || Port(80) == 65616);  // no wrap
-   // As the argument of a generated setter taking the protocol as its own type.
-   EXPECT_TRUE([](IpProto p) { return p == 6; }(6));
    std::uint8_t const raw = tcp;
    EXPECT_EQ(raw, 6);
+   IpProto const same = 6, udp = 17;
+   EXPECT_TRUE(IpProto::isEq(&tcp, &same) && !IpProto::isEq(&tcp, &udp));
    EXPECT_TRUE(Port(80) < Port(443) && EthType(0x0800) > 0x7ff);
 
    // A number that does not fit is refused, not wrapped.
@@ -88,7 +88,6 @@ TEST(IpkitNumbers, Hashes) {
 }
 
 TEST(IpkitVni, RangeTextAndHash) {
-   EXPECT_EQ(Vni(16777215).value(), 16777215u);
    EXPECT_EQ(built<Vni>(16777216), "Vni 16777216 out of range 0..16777215");
    EXPECT_EQ(built<Vni>("16777216"),
              "invalid Vni '16777216': number 16777216 out of range 0..16777215 at offset 0");
@@ -115,6 +114,7 @@ TEST(IpkitVni, VniOrNone) {
    }
 
    EXPECT_EQ(built<VniOrNone>("NONE"), "invalid VniOrNone 'NONE': expected 'none' or a number");
+   EXPECT_EQ(built<VniOrNone>(""), "invalid VniOrNone '': expected 'none' or a number");
    EXPECT_EQ(built<VniOrNone>("none "), "invalid VniOrNone 'none ': expected 'none' or a number");
    EXPECT_EQ(built<VniOrNone>("16777216"),
              "invalid Vni '16777216': number 16777216 out of range 0..16777215 at offset 0");
@@ -130,6 +130,8 @@ TEST(IpkitVni, VniOrNone) {
    EXPECT_EQ(none.hash(0), 0x76293b50u);
    EXPECT_EQ(some.hash(0), 0x5d9c04edu);
    EXPECT_EQ(attrHash(none), 0x8d1165d9u);
+   VniOrNone const otherNone;
+   EXPECT_TRUE(VniOrNone::isEq(&none, &otherNone) && !VniOrNone::isEq(&none, &some));
 }
 
 TEST(IpkitVrfName, BoundTextAndOrder) {
@@ -160,4 +162,7 @@ TEST(IpkitVrfName, BoundTextAndOrder) {
    EXPECT_EQ(red.hash(0), 0xeb5026fdu);
    EXPECT_EQ(red.hash(9), 0x530af57cu);
    EXPECT_EQ(attrHash(red, 9), 0x530af57cu);
+   EXPECT_EQ(std::hash<VrfName>()(red), 0xeb5026fdu);
+   VrfName const blue("blue");
+   EXPECT_TRUE(VrfName::isEq(&red, &red) && !VrfName::isEq(&red, &blue));
 }

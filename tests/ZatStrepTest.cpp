@@ -28,12 +28,9 @@ TEST(ZatStrep, StringsHaveOneTextEach) {
        {"'\xc3\xa9'", "byte 0xc3 in a string: expected \\xc3 at offset 1"},
        {"'a\\\"'", "escape \\\" in a string: expected \" at offset 2"},
        {"'\\x41'", "escape \\x41 in a string: expected A at offset 1"},
-       {"'\\x0a'", "escape \\x0a in a string: expected \\n at offset 1"},
-       {"'\\xFF'", "escape \\xFF in a string: expected \\xff at offset 1"},
        {"'a\\q'", "unknown escape \\q: expected \\\\, \\', \\n, \\r, \\t or \\xNN at offset 2"},
        {"'a\\x4'", "bad \\x escape: expected two hex digits at offset 2"},
        {"'abc", "unterminated string at offset 0"},
-       {"'abc\\'", "unterminated string at offset 0"},
        {"abc", "expected a quoted string at offset 0"},
    };
    for (auto const& c : cases) {
@@ -82,8 +79,7 @@ TEST(ZatStrep, DoublesAndSecondsAreWrittenAsPythonReprWritesThem) {
    EXPECT_EQ(rangeError([] { strepToValue<double>("1e400"); }),
              "number 1e400 out of range of a double at offset 0");
 
-   // A Seconds has no -0.0 (its copy-and-hash contract is checked on a value holding one), so its text
-   // never reads -0.0; it hashes its bits as a 64-bit integer, and a raw double hashes as its Seconds.
+   // A Seconds has no -0.0 to write or read; it hashes as its bits, a raw double as its Seconds.
    EXPECT_EQ(valueToStrep(Seconds(-0.0)), String("0.0"));
    EXPECT_EQ(rangeError([] { strepToValue<Seconds>("-0.0"); }),
              "number -0.0 is not a time: expected 0.0 at offset 0");
@@ -110,6 +106,7 @@ TEST(ZatHash, DeterministicAndWidthSensitive) {
    // hashes cannot change silently.
    EXPECT_EQ(Hash(0).result(), 0u);
    EXPECT_EQ(Hash(1).result(), 0x514E28B7u);
+   EXPECT_EQ(Hash(0).mixNi("", 0).result(), 0u);
    EXPECT_EQ(Hash(0).mixNi("hello", 5).result(), 0x248BFA47u);
    EXPECT_EQ(Hash(0x9747b28c).mixNi("Hello, world!", 13).result(), 0x24884CBAu);
    EXPECT_EQ(Hash(0).hashMix<4>(0x64636261u).result(), Hash(0).mixNi("abcd", 4).result());

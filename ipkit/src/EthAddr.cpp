@@ -43,7 +43,8 @@ std::string quoted(std::string_view text) {
 
 // The text constructor also reads upper case and the dotted form; the text form is lower-case colon
 // notation alone.
-void checkCanonical(Zat::CharRange const& r, std::string_view what, Zat::String const& text, EthAddr const& v) {
+void checkCanonical(Zat::CharRange const& r, std::string_view what, Zat::String const& text,
+                    EthAddr const& v) {
    Zat::String const canonical = v.stringValue();
    if (canonical != text) {
       r.fail("non-canonical " + std::string(what) + " " + quoted(text.view()) + ": expected " +

@@ -50,7 +50,9 @@ int hexDigit(char c) {
    return -1;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+   return c >= '0' && c <= '9';
+}
 
 // Text from the input shown in a message: long runs are cut so that a message stays readable.
 std::string shown(std::string_view text) {
@@ -99,12 +101,24 @@ String CharRange::parseQuoted() {
       if (i == text_.size()) failAt(start, "unterminated string");
       char const e = text_[i++];
       switch (e) {
-         case '\\': c = '\\'; break;
-         case '\'': c = '\''; break;
-         case '"': c = '"'; break;
-         case 'n': c = '\n'; break;
-         case 'r': c = '\r'; break;
-         case 't': c = '\t'; break;
+         case '\\':
+            c = '\\';
+            break;
+         case '\'':
+            c = '\'';
+            break;
+         case '"':
+            c = '"';
+            break;
+         case 'n':
+            c = '\n';
+            break;
+         case 'r':
+            c = '\r';
+            break;
+         case 't':
+            c = '\t';
+            break;
          case 'x': {
             int const hi = i < text_.size() ? hexDigit(text_[i]) : -1;
             int const lo = i + 1 < text_.size() ? hexDigit(text_[i + 1]) : -1;
@@ -120,7 +134,8 @@ String CharRange::parseQuoted() {
       canonical.clear();
       detail::appendQuotedByte(canonical, c);
       if (text_.substr(at, i - at) != canonical) {
-         failAt(at, "escape " + std::string(text_.substr(at, i - at)) + " in a string: expected " + canonical);
+         failAt(at,
+                "escape " + std::string(text_.substr(at, i - at)) + " in a string: expected " + canonical);
       }
       out.push_back(char(c));
    }
@@ -135,13 +150,15 @@ std::uint64_t CharRange::parseUnsigned(std::uint64_t max) {
    std::string_view const digits = text_.substr(pos_, end - pos_);
    if (digits.size() > 1 && digits[0] == '0') {
       std::size_t const firstNonZero = digits.find_first_not_of('0');
-      std::string_view const plain = firstNonZero == std::string_view::npos ? "0" : digits.substr(firstNonZero);
+      std::string_view const plain =
+          firstNonZero == std::string_view::npos ? "0" : digits.substr(firstNonZero);
       fail("number " + shown(digits) + " has a leading zero: expected " + shown(plain));
    }
    std::uint64_t v = 0;
    for (char c : digits) {
       unsigned const d = unsigned(c - '0');
-      if (d > max || v > (max - d) / 10) fail("number " + shown(digits) + " out of range 0.." + std::to_string(max));
+      if (d > max || v > (max - d) / 10)
+         fail("number " + shown(digits) + " out of range 0.." + std::to_string(max));
       v = v * 10 + d;
    }
    pos_ = end;
@@ -155,7 +172,8 @@ std::uint64_t CharRange::parseUnsignedOrHex(std::uint64_t max) {
    std::uint64_t v = 0;
    int d;
    while (i < text_.size() && (d = hexDigit(text_[i])) >= 0) {
-      if (unsigned(d) > max || v > (max - unsigned(d)) / 16) fail("number out of range 0.." + std::to_string(max));
+      if (unsigned(d) > max || v > (max - unsigned(d)) / 16)
+         fail("number out of range 0.." + std::to_string(max));
       v = v * 16 + unsigned(d);
       ++i;
    }
@@ -179,7 +197,8 @@ double CharRange::parseDouble() {
    if (token == "nan") {
       v = std::numeric_limits<double>::quiet_NaN();
    } else if (token == "inf" || token == "-inf") {
-      v = token[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+      v = token[0] == '-' ? -std::numeric_limits<double>::infinity()
+                          : std::numeric_limits<double>::infinity();
    } else {
       auto const [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
       if (ec == std::errc::result_out_of_range) fail("number " + shown(token) + " out of range of a double");

@@ -11,11 +11,21 @@ namespace detail {
 void appendQuotedByte(std::string& out, unsigned char c) {
    static char const hex[] = "0123456789abcdef";
    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\'': out += "\\'"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+         out += "\\\\";
+         break;
+      case '\'':
+         out += "\\'";
+         break;
+      case '\n':
+         out += "\\n";
+         break;
+      case '\r':
+         out += "\\r";
+         break;
+      case '\t':
+         out += "\\t";
+         break;
       default:
          if (c >= 0x20 && c < 0x7f) {
             out.push_back(char(c));
@@ -79,7 +89,9 @@ String valueToStrep(double v) {
    return String(std::move(out));
 }
 
-String valueToStrep(Seconds v) { return valueToStrep(v.value()); }
+String valueToStrep(Seconds v) {
+   return valueToStrep(v.value());
+}
 
 void sequenceToValue(CharRange& r, String* v) { *v = r.parseQuoted(); }
 
@@ -94,7 +106,9 @@ void sequenceToValue(CharRange& r, std::uint16_t* v) { *v = std::uint16_t(r.pars
 void sequenceToValue(CharRange& r, std::uint32_t* v) { *v = std::uint32_t(r.parseUnsigned(UINT32_MAX)); }
 void sequenceToValue(CharRange& r, std::uint64_t* v) { *v = r.parseUnsigned(UINT64_MAX); }
 
-void sequenceToValue(CharRange& r, double* v) { *v = r.parseDouble(); }
+void sequenceToValue(CharRange& r, double* v) {
+   *v = r.parseDouble();
+}
 
 void sequenceToValue(CharRange& r, Seconds* v) {
    CharRange probe = r;

@@ -43,7 +43,7 @@ class Seconds {
    // Numeric order with NaN last, a total order.
    friend constexpr std::strong_ordering operator<=>(Seconds a, Seconds b) noexcept {
       if (a.isNan() || b.isNan()) return a.isNan() <=> b.isNan();
-      return a.v_ < b.v_ ? std::strong_ordering::less
+      return a.v_ < b.v_   ? std::strong_ordering::less
              : b.v_ < a.v_ ? std::strong_ordering::greater
                            : std::strong_ordering::equal;
    }
@@ -51,12 +51,10 @@ class Seconds {
    // too). These exact-match templates keep `t == 1.5` from being ambiguous between this type's
    // comparison and the built-in one on doubles.
    template <class A>
-      requires std::is_arithmetic_v<A>
-   friend constexpr bool operator==(Seconds a, A b) noexcept {
-      return a == Seconds(double(b));
-   }
+   requires std::is_arithmetic_v<A>
+   friend constexpr bool operator==(Seconds a, A b) noexcept { return a == Seconds(double(b)); }
    template <class A>
-      requires std::is_arithmetic_v<A>
+   requires std::is_arithmetic_v<A>
    friend constexpr std::strong_ordering operator<=>(Seconds a, A b) noexcept {
       return a <=> Seconds(double(b));
    }

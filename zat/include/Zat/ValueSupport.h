@@ -2,8 +2,8 @@
 //
 // Inside a value's hash every attribute adds one contribution, chosen by its kind: 8- and 16-bit
 // integers their hashSingleAttr, 32- and 64-bit integers their raw value (64 bits as two words, low
-// first), Seconds its bits like a 64-bit integer, strings their bytes, nested values their own hash(0). Platform and generated types provide hashAttrInto beside themselves; mixAttr finds
-// the right one.
+// first), Seconds its bits like a 64-bit integer, strings their bytes, nested values their own hash(0).
+// Platform and generated types provide hashAttrInto beside themselves; mixAttr finds the right one.
 #pragma once
 
 #include <cstdint>
