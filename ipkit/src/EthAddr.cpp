@@ -41,6 +41,17 @@ std::string quoted(std::string_view text) {
    return std::string(Zat::valueToStrep(text).view());
 }
 
+// The text constructor also reads upper case and the dotted form; the text form is lower-case colon
+// notation alone.
+void checkCanonical(Zat::CharRange const& r, std::string_view what, Zat::String const& text,
+                    EthAddr const& v) {
+   Zat::String const canonical = v.stringValue();
+   if (canonical != text) {
+      r.fail("non-canonical " + std::string(what) + " " + quoted(text.view()) + ": expected " +
+             quoted(canonical.view()));
+   }
+}
+
 }  // namespace
 
 bool EthAddr::parse(std::string_view text, EthAddr* out) noexcept {
@@ -85,6 +96,7 @@ void sequenceToValue(Zat::CharRange& r, EthAddr* a) {
    Zat::String const text = probe.parseQuoted();
    EthAddr v;
    if (!EthAddr::parse(text.view(), &v)) r.fail("invalid Ethernet address " + quoted(text.view()));
+   checkCanonical(r, "Ethernet address", text, v);
    r = probe;
    *a = v;
 }
@@ -106,6 +118,7 @@ void sequenceToValue(Zat::CharRange& r, SystemId* s) {
    Zat::String const text = probe.parseQuoted();
    EthAddr v;
    if (!EthAddr::parse(text.view(), &v)) r.fail("invalid system id " + quoted(text.view()));
+   checkCanonical(r, "system id", text, v);
    r = probe;
    *s = SystemId(v);
 }

@@ -90,6 +90,13 @@ void sequenceToValue(Zat::CharRange& r, IpGenAddr* a) {
    Zat::String const text = probe.parseQuoted();
    IpGenAddr v;
    if (!IpGenAddr::parse(text.view(), &v)) r.fail(badAddress(text.view()));
+   // inet_pton reads many spellings of one IPv6 address (2001:DB8::1, 2001:db8:0::1); the text form is
+   // the one inet_ntop writes.
+   Zat::String const canonical = v.stringValue();
+   if (canonical != text) {
+      r.fail("non-canonical IP address " + std::string(Zat::valueToStrep(text).view()) + ": expected " +
+             std::string(Zat::valueToStrep(canonical).view()));
+   }
    r = probe;
    *a = v;
 }

@@ -77,6 +77,9 @@ std::string IpGenPrefix::parse(std::string_view text, IpGenPrefix* out) {
    if (!digitsOnly) return "invalid prefix length " + quoted(lengthText);
    unsigned length = 0;
    for (char c : lengthText) length = length * 10 + unsigned(c - '0');
+   if (lengthText.size() > 1 && lengthText[0] == '0') {
+      return "invalid prefix length " + quoted(lengthText) + ": expected " + quoted(std::to_string(length));
+   }
    std::string problem = lengthProblem(addr.family(), length);
    if (!problem.empty()) return problem;
    out->addr_ = masked(addr, length);
@@ -150,6 +153,12 @@ void sequenceToValue(Zat::CharRange& r, IpGenPrefix* p) {
    IpGenPrefix v;
    std::string const problem = IpGenPrefix::parse(text.view(), &v);
    if (!problem.empty()) r.fail("invalid IP prefix " + quoted(text.view()) + ": " + problem);
+   // The text constructor clears host bits and reads any IPv6 spelling; the text form is the one
+   // stringValue writes.
+   Zat::String const canonical = v.stringValue();
+   if (canonical != text) {
+      r.fail("non-canonical IP prefix " + quoted(text.view()) + ": expected " + quoted(canonical.view()));
+   }
    r = probe;
    *p = v;
 }

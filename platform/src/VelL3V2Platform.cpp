@@ -28,7 +28,7 @@ Zat::String KroTimestamp::stringValue() const {
    // Twenty significant digits keep a seconds-since-epoch time exact to well below a microsecond.
    std::ostringstream os;
    os.precision(20);
-   os << timestamp_;
+   os << timestamp_.value();
    return Zat::String(" GenId: ") + genId_.stringValue().view() + " Timestamp: " + os.str();
 }
 

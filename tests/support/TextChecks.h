@@ -1,14 +1,20 @@
-// Helpers the text-form tests share: the message of a parse failure, a value's text, its stream form.
+// Helpers the value tests share: the message of a parse failure, a value's text, its stream form, its
+// order and its hash as an attribute.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Zat/CharRange.h"
 #include "Zat/Exception.h"
+#include "Zat/Hash.h"
+#include "Zat/Strep.h"
 
 namespace testing_text {
 
@@ -23,9 +29,10 @@ std::string rangeError(F fn) {
    return "no RangeException";
 }
 
-// The text form as a std::string.
+// The text form as a std::string (of the runtime's own values too: strepOf("a'b") is "'a\\'b'").
 template <class T>
 std::string strepOf(T const& v) {
+   using Zat::valueToStrep;
    return std::string(valueToStrep(v).view());
 }
 
@@ -52,6 +59,21 @@ void expectParseFailsUntouched(std::string_view text, T const& sentinel) {
    EXPECT_THROW(sequenceToValue(r, &v), Zat::RangeException) << text;
    EXPECT_EQ(v, sentinel) << text;
    EXPECT_EQ(r.offset(), 0u) << text;
+}
+
+// Values in `expected` order must sort back into it from reverse order.
+template <class T>
+void expectSorted(std::vector<T> const& expected) {
+   std::vector<T> sorted(expected.rbegin(), expected.rend());
+   std::sort(sorted.begin(), sorted.end());
+   EXPECT_EQ(sorted, expected);
+}
+
+// The hash of `v` as an attribute of a value hashed with `seed`.
+std::uint32_t attrHash(auto const& v, std::uint32_t seed = 0) {
+   Zat::Hash h(seed);
+   hashAttrInto(h, v);
+   return h.result();
 }
 
 }  // namespace testing_text

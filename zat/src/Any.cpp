@@ -95,8 +95,8 @@ TypeInfo const& zatTypeInfo(bool const*) {
    static TypeInfo const t = makeBuiltin<bool>("Bool");
    return t;
 }
-TypeInfo const& zatTypeInfo(double const*) {
-   static TypeInfo const t = makeBuiltin<double>("Seconds");
+TypeInfo const& zatTypeInfo(Seconds const*) {
+   static TypeInfo const t = makeBuiltin<Seconds>("Seconds");
    return t;
 }
 TypeInfo const& zatTypeInfo(String const*) {

@@ -128,7 +128,7 @@ LogHandle::LogHandle(String name, int severity, String format, String explanatio
                                  " is outside 0..7");
    }
    argCount_ = countArgs(name_, format_);
-   if (std::isnan(minInterval_) || minInterval_ < 0) {
+   if (minInterval_.isNan() || minInterval_ < 0) {
       throwPreconditionException("log " + name_.str() + ": the minimum interval must be 0 or more seconds");
    }
    if (rateLimitArgs_ > LogString::maxRateLimitArgs) {

@@ -2,32 +2,47 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 namespace Zat {
 
-String valueToStrep(std::string_view s) {
+namespace detail {
+void appendQuotedByte(std::string& out, unsigned char c) {
    static char const hex[] = "0123456789abcdef";
+   switch (c) {
+      case '\\':
+         out += "\\\\";
+         break;
+      case '\'':
+         out += "\\'";
+         break;
+      case '\n':
+         out += "\\n";
+         break;
+      case '\r':
+         out += "\\r";
+         break;
+      case '\t':
+         out += "\\t";
+         break;
+      default:
+         if (c >= 0x20 && c < 0x7f) {
+            out.push_back(char(c));
+         } else {
+            out += "\\x";
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+         }
+   }
+}
+}  // namespace detail
+
+String valueToStrep(std::string_view s) {
    std::string out;
    out.reserve(s.size() + 2);
    out.push_back('\'');
-   for (unsigned char c : s) {
-      switch (c) {
-         case '\\': out += "\\\\"; break;
-         case '\'': out += "\\'"; break;
-         case '\n': out += "\\n"; break;
-         case '\r': out += "\\r"; break;
-         case '\t': out += "\\t"; break;
-         default:
-            if (c >= 0x20 && c < 0x7f) {
-               out.push_back(char(c));
-            } else {
-               out += "\\x";
-               out.push_back(hex[c >> 4]);
-               out.push_back(hex[c & 15]);
-            }
-      }
-   }
+   for (unsigned char c : s) detail::appendQuotedByte(out, c);
    out.push_back('\'');
    return String(std::move(out));
 }
@@ -43,12 +58,39 @@ String valueToStrep(std::uint64_t v) { return String(std::to_string(v)); }
 String valueToStrep(double v) {
    if (std::isnan(v)) return "nan";
    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
-   char buf[64];
-   auto res = std::to_chars(buf, buf + sizeof buf, v);
-   std::string out(buf, res.ptr);
-   // Keep a decimal point or exponent so the text reads as a float, as Python writes 1.0.
-   if (out.find_first_of(".e") == std::string::npos) out += ".0";
+   // The shortest digits that read back exactly, as d.ddde+XX; Python's repr lays out the same digits.
+   char buf[40];
+   auto const res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+   std::string_view sci(buf, std::size_t(res.ptr - buf));
+   std::string out;
+   if (sci.front() == '-') {
+      out.push_back('-');
+      sci.remove_prefix(1);
+   }
+   std::size_t const e = sci.find('e');
+   std::string digits(1, sci[0]);
+   if (e > 1) digits.append(sci.substr(2, e - 2));
+   int exp = 0;
+   std::from_chars(sci.data() + e + 2, sci.data() + sci.size(), exp);
+   if (sci[e + 1] == '-') exp = -exp;
+   if (exp < -4 || exp >= 16) {
+      out += digits[0];
+      if (digits.size() > 1) out.append(".").append(digits, 1);
+      out += exp < 0 ? "e-" : "e+";
+      if (std::abs(exp) < 10) out.push_back('0');
+      out += std::to_string(std::abs(exp));
+   } else if (exp < 0) {
+      out.append("0.").append(std::size_t(-exp - 1), '0').append(digits);
+   } else if (digits.size() <= std::size_t(exp) + 1) {
+      out.append(digits).append(std::size_t(exp) + 1 - digits.size(), '0').append(".0");
+   } else {
+      out.append(digits, 0, std::size_t(exp) + 1).append(".").append(digits, std::size_t(exp) + 1);
+   }
    return String(std::move(out));
+}
+
+String valueToStrep(Seconds v) {
+   return valueToStrep(v.value());
 }
 
 void sequenceToValue(CharRange& r, String* v) { *v = r.parseQuoted(); }
@@ -65,10 +107,16 @@ void sequenceToValue(CharRange& r, std::uint32_t* v) { *v = std::uint32_t(r.pars
 void sequenceToValue(CharRange& r, std::uint64_t* v) { *v = r.parseUnsigned(UINT64_MAX); }
 
 void sequenceToValue(CharRange& r, double* v) {
-   if (r.skipString("nan")) *v = NAN;
-   else if (r.skipString("inf")) *v = INFINITY;
-   else if (r.skipString("-inf")) *v = -INFINITY;
-   else *v = r.parseDouble();
+   *v = r.parseDouble();
+}
+
+void sequenceToValue(CharRange& r, Seconds* v) {
+   CharRange probe = r;
+   double const d = probe.parseDouble();
+   // A Seconds holds no -0.0, so its text never reads -0.0.
+   if (d == 0 && std::signbit(d)) r.fail("number -0.0 is not a time: expected 0.0");
+   r = probe;
+   *v = d;
 }
 
 void rethrowFromDeserializeAttr(RangeException const& e, std::string_view attrName) {

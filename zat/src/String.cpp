@@ -1,6 +1,7 @@
 #include "Zat/String.h"
 
 #include <ostream>
+#include <string>
 
 #include "Zat/Exception.h"
 
@@ -8,6 +9,9 @@ namespace Zat {
 
 std::ostream& operator<<(std::ostream& os, String const& s) { return os << s.view(); }
 
-void throwStringTooLong() { throw RangeException("Zat::String::bytes > maxLength() not allowed"); }
+void throwStringTooLong(std::size_t size, std::size_t maxLength) {
+   throw RangeException("string of " + std::to_string(size) + " bytes is longer than its limit of " +
+                        std::to_string(maxLength) + " bytes");
+}
 
 }  // namespace Zat

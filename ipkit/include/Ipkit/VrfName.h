@@ -21,8 +21,9 @@ class VrfName {
 
    // The empty name.
    VrfName() = default;
-   // Any bytes; more than maxLength() of them raises RangeException and builds nothing.
-   explicit VrfName(std::string_view text) : name_(text) {}
+   // Any bytes; more than maxLength() of them raises RangeException (naming the type and the limit) and
+   // builds nothing.
+   explicit VrfName(std::string_view text) : name_(checked(text)) {}
 
    Zat::String const& string() const noexcept { return name_.string(); }
    std::string_view view() const noexcept { return name_.view(); }
@@ -42,12 +43,13 @@ class VrfName {
    }
 
  private:
+   static std::string_view checked(std::string_view text);
    Storage name_;
 };
 
 // The quoted String text: 'red'.
 Zat::String valueToStrep(VrfName const& v);
-// A quoted string, then the length bound; on failure *v and the range are untouched.
+// The String text form, then the length bound; on failure *v and the range are untouched.
 void sequenceToValue(Zat::CharRange& r, VrfName* v);
 std::ostream& operator<<(std::ostream& os, VrfName const& v);
 inline void hashAttrInto(Zat::Hash& h, VrfName const& v) noexcept {

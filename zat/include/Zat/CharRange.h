@@ -30,17 +30,25 @@ class CharRange {
    // Raises RangeException if any text is left.
    void checkAllDataConsumed() const;
 
-   // A single-quoted string literal with Python's backslash escapes (\\ \' \" \n \r \t \xNN).
+   // Each reader below accepts exactly the text the matching valueToStrep writes, so that every value
+   // has one text form, and on failure raises RangeException naming what it expected, at the offset of
+   // the first byte it cannot accept, with the range left where it was.
+
+   // A single-quoted string: printable ASCII as itself, and the escapes \\ \' \n \r \t and \xNN
+   // (lower-case hex) for every other byte.
    String parseQuoted();
-   // Decimal digits without sign, at most `max`.
+   // Decimal digits without sign or leading zero, at most `max`.
    std::uint64_t parseUnsigned(std::uint64_t max);
-   // A decimal or, with the prefix 0x, hexadecimal number without sign, at most `max`.
+   // parseUnsigned's decimal or, after the prefix 0x or 0X, hexadecimal digits of either case, at most
+   // `max`. Only text constructors read this: no text form is hexadecimal.
    std::uint64_t parseUnsignedOrHex(std::uint64_t max);
-   // A floating-point number as std::strtod reads it (no leading blank).
+   // A double as Python's repr writes it (0.5, 100.0, 1e+16, 1.5e-07, -2.0), or inf, -inf, nan.
    double parseDouble();
 
    // Raises RangeException with `what` and the current offset.
    [[noreturn]] void fail(std::string_view what) const;
+   // Raises RangeException with `what` and `offset`, the place of the fault; the range does not move.
+   [[noreturn]] void failAt(std::size_t offset, std::string_view what) const;
 
  private:
    std::string_view text_;

@@ -11,11 +11,13 @@
 
 #include "Zat/CharRange.h"
 #include "Zat/Exception.h"
+#include "Zat/Seconds.h"
 #include "Zat/String.h"
 
 namespace Zat {
 
-using Seconds = double;
+// Every text form is a Python literal, and every parser below accepts exactly the text its valueToStrep
+// writes: one text per value, so that texts can be compared and looked up as well as read back.
 
 // 'text' with backslash escapes; bytes outside printable ASCII as \xNN.
 String valueToStrep(String const& s);
@@ -27,8 +29,13 @@ String valueToStrep(std::uint8_t v);
 String valueToStrep(std::uint16_t v);
 String valueToStrep(std::uint32_t v);
 String valueToStrep(std::uint64_t v);
-// Shortest text that reads back to the same double (repr-like).
+// Python's repr: the shortest digits that read back to the same double, in fixed notation for
+// magnitudes from 1e-4 up to 1e16 (0.5, 100.0) and in exponent notation beyond (1e+16, 1.5e-07). The
+// non-finite values are written inf, -inf and nan, as repr writes them; Python reads them back with
+// float(), and so does this runtime.
 String valueToStrep(double v);
+// A Seconds as its double; it is never -0.0 and has one NaN.
+String valueToStrep(Seconds v);
 
 // The text form of any value: the runtime's overloads above, or the one found beside the value's type.
 template <class T>
@@ -44,12 +51,20 @@ void sequenceToValue(CharRange& r, std::uint16_t* v);
 void sequenceToValue(CharRange& r, std::uint32_t* v);
 void sequenceToValue(CharRange& r, std::uint64_t* v);
 void sequenceToValue(CharRange& r, double* v);
+void sequenceToValue(CharRange& r, Seconds* v);
 
-// Parses one value of type T from the range.
+// Parses one value of type T from the range. A value that fails part-way (a generated value's parser
+// reads its attributes one after another) leaves the range where the value began.
 template <class T>
 T parseValue(CharRange& r) {
+   CharRange const start = r;
    T v{};
-   sequenceToValue(r, &v);
+   try {
+      sequenceToValue(r, &v);
+   } catch (...) {
+      r = start;
+      throw;
+   }
    return v;
 }
 
@@ -77,6 +92,8 @@ T strepToValue(std::string_view text) {
 }
 
 namespace detail {
+// Appends one byte as it stands inside a quoted string: printable ASCII as itself, the rest escaped.
+void appendQuotedByte(std::string& out, unsigned char c);
 void fmtInto(std::string& out, std::string_view format, std::string_view const* args, std::size_t n);
 }
 

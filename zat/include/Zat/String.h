@@ -62,8 +62,8 @@ class String {
 
 std::ostream& operator<<(std::ostream& os, String const& s);
 
-// Raised by every bounded string type when the text is longer than its bound.
-[[noreturn]] void throwStringTooLong();
+// Raised by every bounded string type when the text is longer than its bound; it names both lengths.
+[[noreturn]] void throwStringTooLong(std::size_t size, std::size_t maxLength);
 
 // A String of at most `MaxLength` bytes (VrfName, group names). Construction from longer text raises
 // RangeException and leaves nothing built.
@@ -88,7 +88,7 @@ class BoundedString {
 
  private:
    void check() const {
-      if (s_.size() > MaxLength) throwStringTooLong();
+      if (s_.size() > MaxLength) throwStringTooLong(s_.size(), MaxLength);
    }
    String s_;
 };

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-namespace Zat {
+#include "Zat/Seconds.h"
 
-using Seconds = double;
+namespace Zat {
 
 class System {
  public:

@@ -26,6 +26,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "Zat/Seconds.h"
 #include "Zat/String.h"
 
 namespace Zat {
@@ -72,7 +73,7 @@ void appendTraceText(std::string& out, T const& v) {
       appendTraceFloat(out, v);
    } else if constexpr (std::is_same_v<T, long double>) {
       appendTraceLongDouble(out, v);
-   } else if constexpr (std::is_floating_point_v<T>) {
+   } else if constexpr (std::is_floating_point_v<T> || std::is_same_v<T, Seconds>) {
       appendTraceDouble(out, double(v));
    } else {
       static_assert(TraceStreamable<T>, "a traced value needs an operator<<(std::ostream&, T)");

@@ -4,6 +4,7 @@
 #include <concepts>
 #include <cstdint>
 
+#include "Zat/Seconds.h"
 #include "Zat/String.h"
 #include "Zat/TypeInfo.h"
 
@@ -15,7 +16,7 @@ TypeInfo const& zatTypeInfo(std::uint16_t const*);
 TypeInfo const& zatTypeInfo(std::uint32_t const*);
 TypeInfo const& zatTypeInfo(std::uint64_t const*);
 TypeInfo const& zatTypeInfo(bool const*);
-TypeInfo const& zatTypeInfo(double const*);
+TypeInfo const& zatTypeInfo(Seconds const*);
 TypeInfo const& zatTypeInfo(String const*);
 
 
