@@ -175,11 +175,11 @@ TEST(VelL3V2Keys, GroupNameBoundTextAndOrder) {
       }
       return "no exception";
    };
-   EXPECT_EQ(rangeError([&] { GroupName{tooLong}; }), "Zat::String::bytes > maxLength() not allowed");
+   EXPECT_EQ(rangeError([&] { GroupName{tooLong}; }), "Zat::String::bytes > maxLength() not allowed: string of 64 bytes is longer than its limit of 63 bytes");
    GroupName kept("servers");
    std::string const tooLongText = "'" + tooLong + "'";
    Zat::CharRange r(tooLongText);
-   EXPECT_EQ(rangeError([&] { sequenceToValue(r, &kept); }), "Zat::String::bytes > maxLength() not allowed");
+   EXPECT_EQ(rangeError([&] { sequenceToValue(r, &kept); }), "Zat::String::bytes > maxLength() not allowed: string of 64 bytes is longer than its limit of 63 bytes");
    EXPECT_EQ(kept, GroupName("servers"));
    EXPECT_EQ(r.offset(), 0u);
    // Text form, stream output (the name alone) and unsigned byte order.

@@ -10,7 +10,8 @@ namespace Ipkit {
 
 namespace {
 std::string tooLong(std::size_t size) {
-   return "VrfName of " + std::to_string(size) + " bytes is longer than its limit of " +
+   return "Zat::String::bytes > maxLength() not allowed: VrfName of " + std::to_string(size) +
+          " bytes is longer than its limit of " +
           std::to_string(VrfName::maxLength()) + " bytes";
 }
 }  // namespace
