@@ -13,7 +13,9 @@ using Ipkit::IpGenPrefix;
 using Zat::String;
 
 namespace {
-Route R(char const* dest, char const* via) { return Route(IpGenPrefix(dest), IpGenAddr(via)); }
+Route R(char const* dest, char const* via) {
+   return Route(IpGenPrefix(dest), IpGenAddr(via));
+}
 
 std::vector<std::string> summary(RouteTable const& t) {
    std::vector<std::string> out;
@@ -39,15 +41,27 @@ struct TraceCapture {
 using Lines = std::vector<std::string>;
 }  // namespace
 
-TEST(VelL3V2RouteTable, EmptyTable) {
+TEST(VelL3V2RouteTable, EmptyTableAndHolderWithoutOne) {
    auto t = routeTableFactory("fw");
    EXPECT_EQ(t->name(), String("fw"));
    EXPECT_EQ(t->lookup(IpGenPrefix("10.0.0.0/8")), IpGenAddr());
    EXPECT_EQ(t->getDefaultRoute(), Route());
    EXPECT_EQ(t->stringValue(), String(""));
+   t->summaryRouteIs(R("10.0.0.0/8", "1.1.1.1"));  // edited in by hand: a rebuild drops it
    t->recomputeSummaryRoutes();
    EXPECT_EQ(t->summaryRouteSize(), 0u);
    EXPECT_FALSE(t->delRoute(R("10.0.0.0/8", "1.1.1.1")));
+
+   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
+   EXPECT_EQ(h->table(), nullptr);
+   for (bool range : {true, false}) {
+      EXPECT_EQ(h->getAllRoutesStr(range), String(""));
+      EXPECT_EQ(h->getSummaryRoutesStr(range), String(""));
+   }
+   EXPECT_FALSE(bool(h->getAllRoutes()) || bool(h->getSummaryRoutes()));
+   EXPECT_EQ(h->lookup(IpGenPrefix("10.0.0.0/8")), IpGenAddr());
+   EXPECT_EQ(h->getDefaultRoute(), Route());
+   EXPECT_EQ(h->tableDel(), nullptr);
 }
 
 TEST(VelL3V2RouteTable, SummaryKeepsTheCoveringRoutes) {
@@ -66,7 +80,7 @@ TEST(VelL3V2RouteTable, SummaryKeepsTheCoveringRoutes) {
    t->addRoute(R("20.0.0.0/8", "3.3.3.3"));
    t->recomputeSummaryRoutes();
    EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.1.0.0/16:2.2.2.2", "20.0.0.0/8:3.3.3.3",
-                                                   "2001:db8::/32:2001:db8::1"}));
+                                                    "2001:db8::/32:2001:db8::1"}));
    EXPECT_EQ(t->stringValue(), String("10.1.0.0/16:2.2.2.2,20.0.0.0/8:3.3.3.3,20.0.0.0/8:9.9.9.9,"
                                       "2001:db8::/32:2001:db8::1"));
 }
@@ -81,10 +95,11 @@ TEST(VelL3V2RouteTable, RebuildTracesEachStep) {
    t->summaryRouteIs(R("99.0.0.0/8", "4.4.4.4"));  // edited in directly, not in the table
    TraceCapture trace;
    t->recomputeSummaryRoutes();
-   EXPECT_EQ(trace.lines, (Lines{" Removing 99.0.0.0/8 from summary", " Skipping default route 0.0.0.0/0 for summary",
-                                 " Removal by 10.0.0.0/8 of 10.1.0.0/16 from summary", " Adding: 10.0.0.0/8 to summary",
-                                 " Skipping 10.1.0.0/16 from summary as included by 10.0.0.0/8",
-                                 " Skipping 10.2.0.0/16 from summary as included by 10.0.0.0/8"}));
+   EXPECT_EQ(trace.lines,
+             (Lines{" Removing 99.0.0.0/8 from summary", " Skipping default route 0.0.0.0/0 for summary",
+                    " Removal by 10.0.0.0/8 of 10.1.0.0/16 from summary", " Adding: 10.0.0.0/8 to summary",
+                    " Skipping 10.1.0.0/16 from summary as included by 10.0.0.0/8",
+                    " Skipping 10.2.0.0/16 from summary as included by 10.0.0.0/8"}));
    EXPECT_EQ(summary(*t), (std::vector<std::string>{"10.0.0.0/8:1.1.1.1"}));
    // One step alone, with the same lines.
    trace.lines.clear();
@@ -130,34 +145,11 @@ TEST(VelL3V2RouteTable, DefaultRoutesAndLookup) {
    EXPECT_FALSE(RouteTable::includes(IpGenPrefix("10.0.0.0/8"), IpGenPrefix("11.0.0.0/16")));
 }
 
-TEST(VelL3V2RouteTable, RouteTextAndValue) {
+TEST(VelL3V2RouteTable, RouteTexts) {
    Route r = R("10.0.0.0/8", "1.1.1.1");
    EXPECT_EQ(r.stringValue(), String("Destination 10.0.0.0/8 via 1.1.1.1"));
-   EXPECT_EQ(valueToStrep(r), String("Value('VelL3V2::Route', ** {'destination': '10.0.0.0/8', 'via': '1.1.1.1'})"));
-   EXPECT_EQ(Zat::strepToValue<Route>(valueToStrep(r).view()), r);
-   EXPECT_TRUE(R("10.0.0.0/8", "1.1.1.2") < R("10.0.0.0/16", "1.1.1.1"));
-   EXPECT_TRUE(R("10.0.0.0/8", "1.1.1.1") < R("10.0.0.0/8", "1.1.1.2"));
-   EXPECT_EQ(r.hash(3), Zat::Hash(3)
-                            .hashMix<4>(IpGenPrefix("10.0.0.0/8").hashContribution())
-                            .hashMix<4>(IpGenAddr("1.1.1.1").addrHash())
-                            .result());
-}
-
-TEST(VelL3V2RouteTable, HolderWithoutATable) {
-   auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
-   EXPECT_EQ(h->table(), nullptr);
-   EXPECT_EQ(h->timestamp(), 0.0);
-   for (bool range : {true, false}) {
-      EXPECT_EQ(h->getAllRoutesStr(range), String(""));
-      EXPECT_EQ(h->getSummaryRoutesStr(range), String(""));
-   }
-   EXPECT_FALSE(bool(h->getAllRoutes()));
-   EXPECT_FALSE(bool(h->getSummaryRoutes()));
-   EXPECT_EQ(h->getAllRoutes().kind(), RouteIteratorConst::allRoutes);
-   EXPECT_EQ(h->getSummaryRoutes().kind(), RouteIteratorConst::summaryRoutes);
-   EXPECT_EQ(h->lookup(IpGenPrefix("10.0.0.0/8")), IpGenAddr());
-   EXPECT_EQ(h->getDefaultRoute(), Route());
-   EXPECT_EQ(h->tableDel(), nullptr);
+   EXPECT_EQ(valueToStrep(r),
+             String("Value('VelL3V2::Route', ** {'destination': '10.0.0.0/8', 'via': '1.1.1.1'})"));
 }
 
 TEST(VelL3V2RouteTable, HolderPublishesTableAndTimestampChanges) {
@@ -176,12 +168,10 @@ TEST(VelL3V2RouteTable, HolderPublishesTableAndTimestampChanges) {
    h->timestampIs(5);
    EXPECT_EQ(h->timestampInc(0), 5.0);
    EXPECT_EQ(h->timestampInc(1.5), 6.5);
-   EXPECT_EQ(h->timestamp(), 6.5);
    EXPECT_EQ(rec.take(), (std::vector<std::string>{"132", "132"}));
    EXPECT_EQ(h->tableDel(), t2);
    EXPECT_EQ(h->tableDel(), nullptr);
    EXPECT_EQ(rec.take(), (std::vector<std::string>{"131"}));
-   EXPECT_EQ(h->deviceNetVrfKey(), DeviceNetVrfKey(DeviceKey("fw"), "red"));
 }
 
 TEST(VelL3V2RouteTable, HolderTextsAndCursors) {
@@ -192,7 +182,8 @@ TEST(VelL3V2RouteTable, HolderTextsAndCursors) {
    t->addRoute(R("10.1.0.0/16", "1.1.1.1"));
    t->recomputeSummaryRoutes();
    for (bool range : {true, false}) {
-      EXPECT_EQ(h->getAllRoutesStr(range), String("10.0.0.0/8:1.1.1.1,10.1.0.0/16:1.1.1.1,20.0.0.0/8:2.2.2.2"));
+      EXPECT_EQ(h->getAllRoutesStr(range),
+                String("10.0.0.0/8:1.1.1.1,10.1.0.0/16:1.1.1.1,20.0.0.0/8:2.2.2.2"));
       String s = h->getSummaryRoutesStr(range);
       EXPECT_TRUE(s == String("10.0.0.0/8:1.1.1.1,20.0.0.0/8:2.2.2.2") ||
                   s == String("20.0.0.0/8:2.2.2.2,10.0.0.0/8:1.1.1.1"))
@@ -216,7 +207,7 @@ TEST(VelL3V2RouteTable, HolderTextsAndCursors) {
    EXPECT_FALSE(bool(copy));
    EXPECT_TRUE(copy == c.end());
    EXPECT_THROW(copy.key(), Zat::PreconditionException);
-   EXPECT_FALSE(h->getSummaryRoutes() == h->getAllRoutes());
+   EXPECT_FALSE(h->getSummaryRoutes().end() == h->getAllRoutes().end());
    // A table whose only route is a default route: listed, never summarised.
    auto only = h->tableIs("v3");
    only->addRoute(R("0.0.0.0/0", "9.9.9.9"));
@@ -227,45 +218,33 @@ TEST(VelL3V2RouteTable, HolderTextsAndCursors) {
    EXPECT_EQ(h->lookup(IpGenPrefix("1.2.3.4/32")), IpGenAddr("9.9.9.9"));
 }
 
+// What tools reach: the holder's table by its id, the table's operations, the summary read only;
+// the default routes and the single summary step stay out of reach.
 TEST(VelL3V2RouteTable, GenericInterface) {
    auto h = perDeviceNetVrfRouteTableFactory(DeviceNetVrfKey(DeviceKey("fw"), "red"));
    Zat::TypeInfo const& ht = h->fwkType();
    Zat::Any v, none;
    Zat::Any name = Zat::Any::of(String("gen"));
    EXPECT_EQ(Zat::attrOp(ht, h.get(), 131, Zat::AttrOp::write, none, name), Zat::attrOpDone);
-   auto t = v.empty() ? h->table() : nullptr;
+   auto t = h->table();
    ASSERT_NE(t, nullptr);
-   EXPECT_EQ(name.asEntity<RouteTable>(), t);
    Zat::TypeInfo const& tt = t->fwkType();
+   auto op = [&](char const* attr, Zat::AttrOp code, Zat::Any const& key, Zat::Any& value) {
+      return Zat::attrOp(tt, t.get(), tt.attr(attr)->id, code, key, value);
+   };
    Zat::Any route = Zat::Any::of(R("10.0.0.0/8", "1.1.1.1"));
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("addRoute")->id, Zat::AttrOp::call, route, v), Zat::attrOpDone);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("recomputeSummaryRoutes")->id, Zat::AttrOp::call, none, v),
-             Zat::attrOpDone);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("summaryRoute")->id, Zat::AttrOp::count, none, v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("route")->id, Zat::AttrOp::read, route, v), Zat::attrOpDone);
-   EXPECT_TRUE(v.as<bool>());
-   // Read only through the generic interface; the default routes and the single step are not reachable.
+   EXPECT_EQ(op("addRoute", Zat::AttrOp::call, route, v), Zat::attrOpDone);
+   EXPECT_EQ(op("recomputeSummaryRoutes", Zat::AttrOp::call, none, v), Zat::attrOpDone);
+   EXPECT_EQ(t->summaryRouteSize(), 1u);
    Zat::Any yes = Zat::Any::of(true);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("summaryRoute")->id, Zat::AttrOp::write, route, yes),
-             Zat::attrOpNotApplicable);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("defaultRoute")->id, Zat::AttrOp::read, route, v),
-             Zat::attrOpNoSuchAttribute);
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("updateSummaryRoute")->id, Zat::AttrOp::call, route, v),
-             Zat::attrOpNoSuchAttribute);
-   Zat::AnyList both{Zat::Any::of(IpGenPrefix("0.0.0.0/0")), Zat::Any::of(IpGenPrefix("10.0.0.0/8"))};
-   EXPECT_EQ(Zat::attrOp(tt, t.get(), tt.attr("includes")->id, Zat::AttrOp::call, Zat::Any::of(both), v),
-             Zat::attrOpDone);
-   EXPECT_TRUE(v.as<bool>());
-   Zat::Any rangeIter = Zat::Any::of(true);
-   EXPECT_EQ(Zat::attrOp(ht, h.get(), ht.attr("getAllRoutesStr")->id, Zat::AttrOp::call, rangeIter, v),
+   EXPECT_EQ(op("summaryRoute", Zat::AttrOp::write, route, yes), Zat::attrOpNotApplicable);
+   EXPECT_EQ(op("defaultRoute", Zat::AttrOp::read, route, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(op("updateSummaryRoute", Zat::AttrOp::call, route, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(Zat::attrOp(ht, h.get(), ht.attr("getAllRoutesStr")->id, Zat::AttrOp::call, yes, v),
              Zat::attrOpDone);
    EXPECT_EQ(v.as<String>(), String("10.0.0.0/8:1.1.1.1"));
    EXPECT_EQ(Zat::attrOp(ht, h.get(), ht.attr("getAllRoutes")->id, Zat::AttrOp::call, none, v),
              Zat::attrOpNoSuchAttribute);
-   EXPECT_EQ(ht.attr("deviceNetVrfKey")->id, 130);
-   EXPECT_EQ(ht.attr("table")->id, 131);
-   EXPECT_EQ(ht.attr("timestamp")->id, 132);
    EXPECT_EQ(Zat::attrOp(ht, h.get(), 131, Zat::AttrOp::del, none, v), Zat::attrOpDone);
    EXPECT_EQ(h->table(), nullptr);
 }

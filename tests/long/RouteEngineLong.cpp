@@ -89,9 +89,8 @@ void checkLookups(RouteIndex<> const& index, std::set<RouteKey> const& table, st
 
 }  // namespace
 
-// Rebuilt from empty, again unchanged, and after 1% of the routes changed: the events account for every
-// change of the summary, and a rebuild with a prior summary covers the same destinations as one from
-// empty, keeping prior members where it differs.
+// Rebuilt from empty and again unchanged: the events account for every member, and the second rebuild
+// changes nothing.
 TEST(RouteEngineLong, FullTablesSummariseAndStaySteady) {
    REQUIRE_DATA();
    std::vector<RouteKey> const& table = data();
@@ -100,7 +99,6 @@ TEST(RouteEngineLong, FullTablesSummariseAndStaySteady) {
    ASSERT_EQ(std::adjacent_find(table.begin(), table.end()), table.end());
    RouteIndex<> index;
    for (RouteKey const& r : table) ASSERT_TRUE(index.add(r));
-
    Summary summary;
    Counter first;
    VelL3V2::detail::recomputeSummary(index, summary, &first);
@@ -108,54 +106,16 @@ TEST(RouteEngineLong, FullTablesSummariseAndStaySteady) {
    EXPECT_EQ(first.adds, before.size());
    EXPECT_EQ(first.skips + first.adds, table.size());  // the data has no default route
    EXPECT_EQ(first.skipDefaults + first.removals + first.stale, 0u);
-
    Counter again;
    VelL3V2::detail::recomputeSummary(index, summary, &again);
    EXPECT_EQ(contents(summary), before);
    EXPECT_EQ(again.adds + again.removals + again.stale, 0u);
-
-   // Half of the 1% go; the other half are new routes, half of them covering existing destinations
-   // (they remove summary members), half other next hops of existing destinations.
-   std::mt19937 rng(17);
-   std::size_t const half = table.size() / 200;
-   for (std::size_t gone = 0; gone < half;) gone += index.remove(table[rng() % table.size()]);
-   for (std::size_t fresh = 0; fresh < half;) {
-      RouteKey r = table[rng() % table.size()];
-      if (fresh % 2 == 0) {
-         unsigned const shorter = 1 + rng() % 4;
-         if (r.destination.length() <= shorter + 8) continue;
-         r.destination = IpGenPrefix(r.destination.address(), r.destination.length() - shorter);
-      } else {
-         r.via = table[rng() % table.size()].via;
-      }
-      fresh += index.add(r);
-   }
-   Counter changed;
-   VelL3V2::detail::recomputeSummary(index, summary, &changed);
-   std::set<RouteKey> const after = contents(summary);
-   Summary fromEmpty;
-   VelL3V2::detail::recomputeSummary(index, fromEmpty);
-   std::set<RouteKey> const plain = contents(fromEmpty);
-   ASSERT_EQ(after.size(), plain.size());
-   std::size_t difference = 0;
-   for (auto a = after.begin(), p = plain.begin(); a != after.end(); ++a, ++p) {
-      ASSERT_EQ(a->destination, p->destination);
-      if (*a != *p) {
-         ASSERT_TRUE(before.contains(*a)) << *a;
-      }
-   }
-   for (RouteKey const& r : after) difference += !before.contains(r);
-   for (RouteKey const& r : before) difference += !after.contains(r);
-   // Every change to the set is one event, and no member goes and comes back.
-   EXPECT_EQ(changed.adds + changed.removals + changed.stale, difference);
-   EXPECT_GT(changed.removals, 0u);
-   EXPECT_GT(changed.stale, 0u);
-   EXPECT_LT(difference, after.size() / 20);
 }
 
 // The literal rebuild on 20,000-route pieces, each with a different prior summary: a random sample from
 // empty; a run of consecutive routes after another piece's result (mostly stale); another run after its
-// own result edited by hand, so that members include each other and stray routes sit in it.
+// own result edited by hand, so that members include each other and stray routes sit in it. In the two
+// runs the index has lost a few routes since it was built, as a table does between rebuilds.
 TEST(RouteEngineLong, PiecesMatchTheLiteralWalk) {
    REQUIRE_DATA();
    std::vector<RouteKey> const& all = data();
@@ -172,6 +132,13 @@ TEST(RouteEngineLong, PiecesMatchTheLiteralWalk) {
       }
       RouteIndex<> index;
       for (RouteKey const& r : table) index.add(r);
+      if (round > 0) {
+         std::vector<RouteKey> kept;
+         for (RouteKey const& r : table) {
+            if (rng() % 50 != 0 || !index.remove(r)) kept.push_back(r);
+         }
+         table.swap(kept);
+      }
       Summary prior;
       if (round == 1) prior = carried;
       if (round == 2) {

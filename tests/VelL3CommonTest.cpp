@@ -1,0 +1,150 @@
+// The common match model: its one hand-written operation, Match::stringValue, and what its schema fixes
+// beyond the generated conventions (which the compiler's own tests check): the types' text forms,
+// attribute widths and orders, the set types, the root and the unit's event-log handle.
+#include <gtest/gtest.h>
+
+#include "Vel/VelL3CommonLocalTypes.h"
+#include "Zat/GenericIf.h"
+#include "support/TextChecks.h"
+
+using namespace VelL3Common;
+using Ipkit::IpGenAddr;
+using Ipkit::IpGenPrefix;
+using Zat::String;
+
+TEST(VelL3Common, MatchStringValueListsTheMatchedFieldsInItsOwnOrder) {
+   Match m;
+   EXPECT_EQ(m.stringValue(), String(""));
+   m.dstL4Is(443);
+   EXPECT_EQ(m.stringValue(), String("Dst L4: 443 "));
+   Match g;
+   g.srcGroupIs("web");
+   g.dstIpIs(IpGenPrefix("10.0.0.0/8"));
+   EXPECT_EQ(g.stringValue(), String("Src Group: web Dst IP: 10.0.0.0/8 "));
+   Match all;
+   all.srcGroupIs("a b");
+   all.dstGroupIs("db");
+   all.srcIpIs(IpGenPrefix("2001:db8::/32"));
+   all.dstIpIs(IpGenPrefix("0.0.0.0/0"));  // a default route is a real prefix, not the default value
+   all.ipProtoIs(17);
+   all.srcL4Is(5353);
+   all.dstL4Is(53);
+   all.etherTypeIs(0x86dd);
+   EXPECT_EQ(all.stringValue(), String("Src Group: a b Src IP: 2001:db8::/32 Dst Group: db Dst IP: 0.0.0.0/0 "
+                                       "IP proto: 17 Src L4: 5353 Dst L4: 53 EtherType: 0x86dd "));
+   // Tools reach it as the type's function attribute.
+   Zat::Any v;
+   EXPECT_EQ(Zat::attrOp(Match::typeInfo(), &all, Match::AttrId::stringValue, Zat::AttrOp::call, {}, v),
+             Zat::attrOpDone);
+   EXPECT_EQ(v.as<String>(), all.stringValue());
+}
+
+TEST(VelL3Common, ValuesHaveTheirTextFormsAndOrders) {
+   EXPECT_EQ(valueToStrep(L4App(6, 80)), String("Value('VelL3Common::L4App', ** {'proto': 6, 'port': 80})"));
+   EXPECT_EQ(valueToStrep(IpRange(IpGenAddr("10.0.0.1"), IpGenAddr("2001:db8::1"))),
+             String("Value('VelL3Common::IpRange', ** {'startIp': '10.0.0.1', 'endIp': '2001:db8::1'})"));
+   L4AppRange const dns(17, 53, 53);
+   String const dnsText = valueToStrep(dns);
+   EXPECT_EQ(dnsText,
+             String("Value('VelL3Common::L4AppRange', ** {'proto': 17, 'startPort': 53, 'endPort': 53})"));
+   EXPECT_EQ(Zat::strepToValue<L4AppRange>(dnsText.view()), dns);
+   // The protocol is one byte, a port two.
+   EXPECT_EQ(testing_text::rangeError([] {
+                return Zat::strepToValue<L4App>("Value('VelL3Common::L4App', ** {'proto': 256, 'port': 80})");
+             }),
+             "attribute 'proto': number 256 out of range 0..255 at offset 41");
+   EXPECT_EQ(Zat::strepToValue<L4App>("Value('VelL3Common::L4App', ** {'proto': 255, 'port': 65535})"),
+             L4App(255, 65535));
+
+   IpGenAddr a("10.0.0.1"), b("10.0.0.5"), c("10.0.0.9");
+   EXPECT_TRUE(IpRange(a, b) < IpRange(a, c));
+   EXPECT_FALSE(IpRange(a, c) < IpRange(a, b));
+   EXPECT_TRUE(IpRange(a, c) < IpRange(b, b));
+   EXPECT_TRUE(L4App(6, 443) < L4App(17, 53));  // protocol first
+   EXPECT_TRUE(L4AppRange(17, 52, 60) < L4AppRange(17, 53, 53));
+
+   Match m;
+   EXPECT_FALSE(bool(m));
+   m.dstGroupIs("d'b");
+   m.srcIpIs(IpGenPrefix("10.0.0.0/8"));
+   m.ipProtoIs(6);
+   m.etherTypeIs(0x0800);
+   String const text = valueToStrep(m);
+   EXPECT_EQ(text,
+             String("Value('VelL3Common::Match', ** {'srcGroup': '', 'dstGroup': 'd\\'b', 'srcIp': "
+                    "'10.0.0.0/8', 'dstIp': '', 'ipProto': 6, 'srcL4': 0, 'dstL4': 0, 'etherType': 2048})"));
+   EXPECT_EQ(Zat::strepToValue<Match>(text.view()), m);
+   Match n = m;
+   n.etherTypeIs(0x86dd);
+   EXPECT_NE(m, n);
+   EXPECT_TRUE(m < n);
+   n.dstL4Is(1);
+   n.srcGroupIs("a");  // groups come first
+   EXPECT_TRUE(m < n);
+}
+
+TEST(VelL3Common, SetsCompareByContentsAndRenderAsNone) {
+   PolicyMatch a, b;
+   a.l3AppIs(6);
+   EXPECT_TRUE(bool(a));
+   a.l3AppDel(6);
+   EXPECT_FALSE(bool(a));
+   for (auto p : {"10.0.0.0/8", "192.168.0.0/16", "2001:db8::/32"}) a.srcIpIs(IpGenPrefix(p));
+   for (auto p : {"2001:db8::/32", "10.0.0.0/8", "192.168.0.0/16"}) b.srcIpIs(IpGenPrefix(p));
+   EXPECT_EQ(a, b);
+   b.dstL4AppIs(L4App(6, 443));
+   EXPECT_NE(a, b);
+   EXPECT_EQ(valueToStrep(b), valueToStrep(a));
+   EXPECT_EQ(valueToStrep(a),
+             String("Value('VelL3Common::PolicyMatch', ** {'srcIp': None, 'srcIpRange': None, 'dstIp': None, "
+                    "'dstIpRange': None, 'l3App': None, 'srcL4App': None, 'srcL4AppRange': None, "
+                    "'dstL4App': None, 'dstL4AppRange': None})"));
+   // Generic code hashes a value by its hash(0); a type holding sets has no hash.
+   EXPECT_EQ(Zat::Any::of(L4App(6, 80)).hash(), L4App(6, 80).hash(0));
+   EXPECT_THROW(Zat::Any::of(a).hash(), Zat::UnhashableException);
+
+   SwitchSet s1, s2;
+   for (auto id : {"00:1c:73:00:00:01", "00:1c:73:00:00:02"}) s1.switchIdIs(Ipkit::SystemId(id));
+   for (auto id : {"00:1c:73:00:00:02", "00:1c:73:00:00:01"}) s2.switchIdIs(Ipkit::SystemId(id));
+   EXPECT_EQ(s1, s2);
+   IpSet ips;
+   ips.ipIs(IpGenAddr("10.0.0.1"));
+   EXPECT_TRUE(bool(ips));
+   for (String const& t :
+        {valueToStrep(ips), valueToStrep(s1), valueToStrep(IpPrefixSet()), valueToStrep(L4PortSet()),
+         valueToStrep(FlowMatchSet()), valueToStrep(L4AppSet())}) {
+      EXPECT_EQ(t, String("None"));
+   }
+   ips.ipDelAll();
+   EXPECT_FALSE(bool(ips));
+   try {
+      Zat::Any::parse(IpSet::typeInfo(), "None");
+      ADD_FAILURE() << "parsed a set";
+   } catch (Zat::PreconditionException const& e) {
+      EXPECT_EQ(std::string(e.what()), "No String constructor for IpSet - has collection");
+   }
+}
+
+TEST(VelL3Common, RootModuleAndEventLog) {
+   auto root = localDataFactory("common");
+   EXPECT_EQ(root->nameString(), String("common"));
+   EXPECT_EQ(LocalData::LocalDataIs("other")->nameString(), String("other"));
+   EXPECT_EQ(LocalData::l4PortMin(), 1);
+   EXPECT_EQ(LocalData::l4PortMax(), 65535);
+   EXPECT_EQ(Zat::zatType("VelL3Common::Match"), &Match::typeInfo());
+   EXPECT_EQ(Zat::zatModule("VelL3CommonLocalTypes")->types.size(), 12u);
+   // Roots made by name for a directory refuse constructor arguments.
+   EXPECT_EQ(Zat::newEntityForDir(LocalData::typeInfo(), "byName")->nameString(), String("byName"));
+   Zat::Any arg = Zat::Any::of(String("x"));
+   EXPECT_THROW(Zat::newEntityForDir(LocalData::typeInfo(), "bad", std::span<Zat::Any const>(&arg, 1)),
+                Zat::NewEntityArgsException);
+   // The process-wide instance is made once.
+   auto s1 = Zat::Entity::singleton<LocalData>();
+   EXPECT_EQ(Zat::Entity::singleton<LocalData>(), s1);
+   Zat::Entity::singletonDel("VelL3Common::LocalData");
+   EXPECT_FALSE(Zat::Entity::singletonExists("VelL3Common::LocalData"));
+
+   EXPECT_EQ(KRO_MOUNT_TIMEOUT.severity(), 3);
+   EXPECT_EQ(KRO_MOUNT_TIMEOUT.format(), String("%s is unable to mount from %s %s."));
+   EXPECT_EQ(KRO_MOUNT_TIMEOUT.recommendedAction(), Zat::ContactSupport);
+}
