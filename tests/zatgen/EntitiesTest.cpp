@@ -35,109 +35,23 @@ TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
    EXPECT_TRUE(rec.seen.empty());
 }
 
-TEST(ZatgenEntities, SetsAndMapsPublishPerChangedKey) {
+// What the randomized collection test cannot see: the exact refusal of a re-creation, and children
+// unlinked from their parent when the owner dies while callers still hold them.
+TEST(ZatgenEntities, RefusedRecreationAndOwnerDeath) {
    auto root = Root::RootIs("r");
-   Recorder rec;
-   root->addLegacyNotifiee(&rec);
-   root->tagIs("a");
-   root->tagIs("a");
-   EXPECT_TRUE(root->tagDel("a"));
-   EXPECT_FALSE(root->tagDel("a"));
-   root->hushIs(1);  // silent collection
-   root->scoreIs("x", 1);
-   root->scoreIs("x", 1);
-   root->scoreIs("x", 2);
-   EXPECT_EQ(root->score("x"), 2u);
-   EXPECT_EQ(root->score("missing"), 0u);
-   EXPECT_TRUE(root->scoreDel("x"));
-   EXPECT_EQ(rec.take(), (Strings{"261:'a'", "261:'a'", "262:'x'", "262:'x'", "262:'x'"}));
-   // Delete-all, watched: one notification per key.
-   for (auto t : {"p", "q", "s"}) root->tagIs(t);
-   rec.take();
-   root->tagDelAll();
-   EXPECT_EQ(rec.seen.size(), 3u);
-   EXPECT_EQ(root->tagSize(), 0u);
-   // Unwatched: dropped at once, nothing sent.
-   root->removeLegacyNotifiee(&rec);
-   for (auto t : {"p", "q", "s"}) root->tagIs(t);
-   rec.take();
-   root->tagDelAll();
-   EXPECT_TRUE(rec.seen.empty());
-   EXPECT_EQ(root->tagSize(), 0u);
-}
-
-TEST(ZatgenEntities, EntityCollectionFindOrCreateAndReinstantiation) {
-   auto root = Root::RootIs("r");
-   Recorder rec;
-   root->addLegacyNotifiee(&rec);
    Zat::Ptr<Member> a = root->memberIs("a", 1);
-   EXPECT_TRUE(a->hasNotificationActive());
-   EXPECT_EQ(root->memberIs("a", 1), a);  // the same object, and no notification
-   EXPECT_EQ(rec.take(), (Strings{"263:'a'"}));
    try {
       root->memberIs("a", 2);
       FAIL() << "re-instantiation accepted";
    } catch (Zat::ReinstantiationException const& e) {
       EXPECT_EQ(std::string(e.what()), "ZatgenTest::Member: attribute weight is 1, cannot re-instantiate with 2");
    }
-   EXPECT_EQ(root->memberSize(), 1u);
-   EXPECT_EQ(root->member("a"), a);
    EXPECT_EQ(a->weight(), 1u);
-   EXPECT_TRUE(rec.seen.empty());
-   // A removed member lives on while a caller holds it.
-   EXPECT_EQ(a->references(), 2u);
-   EXPECT_EQ(root->memberDel("a"), a);
-   EXPECT_EQ(root->memberDel("a"), nullptr);
-   EXPECT_EQ(a->references(), 1u);
-   EXPECT_EQ(rec.take(), (Strings{"263:'a'"}));
-   a->noteIs("still here");
-   EXPECT_EQ(a->note(), Zat::String("still here"));
-   // Delete-all notifies each member in turn.
-   root->memberIs("x", 1);
-   root->memberIs("y", 2);
-   rec.take();
-   root->memberDelAll();
-   EXPECT_EQ(rec.seen.size(), 2u);
-   EXPECT_EQ(root->memberSize(), 0u);
-}
-
-TEST(ZatgenEntities, OrderedChildrenKeepKeyOrderAndParentLinks) {
-   auto root = Root::RootIs("r");
    Zat::Ptr<Child> three = root->childIs(3);
-   root->childIs(1);
-   root->childIs(2);
-   std::vector<std::uint32_t> order;
-   for (auto c = root->childIter(); c; ++c) order.push_back(c.key());
-   EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 2, 3}));
    EXPECT_EQ(three->parent(), root.get());
-   EXPECT_EQ(root->childIs(3), three);
-   // Deleting during the walk: the cursor keeps the deleted node alive and resumes after its key.
-   order.clear();
-   for (auto c = root->childIter(); c; ++c) {
-      order.push_back(c.key());
-      if (c.key() == 2) root->childDel(2);
-   }
-   EXPECT_EQ(order, (std::vector<std::uint32_t>{1, 2, 3}));
-   EXPECT_EQ(root->childSize(), 2u);
-   Zat::Ptr<Child> one = root->child(1);
-   root.reset();  // the owner dies: children it held are unlinked, and the caller's survive
+   root.reset();
    EXPECT_EQ(three->parent(), nullptr);
-   EXPECT_EQ(one->parent(), nullptr);
    EXPECT_EQ(three->references(), 1u);
-}
-
-TEST(ZatgenEntities, OrderedValueMapReturnsTheRemovedValue) {
-   auto root = Root::RootIs("r");
-   Recorder rec;
-   root->addLegacyNotifiee(&rec);
-   root->historyIs(2, "b");
-   root->historyIs(1, "a");
-   root->historyIs(1, "a");
-   root->historyIs(1, "z");
-   EXPECT_EQ(root->history(1), Zat::String("z"));
-   EXPECT_EQ(root->historyDel(1), Zat::String("z"));
-   EXPECT_EQ(root->historyDel(1), Zat::String(""));
-   EXPECT_EQ(rec.take(), (Strings{"265:2", "265:1", "265:1", "265:1"}));
 }
 
 TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
