@@ -1,5 +1,7 @@
 """What the class of every value and entity starts with: its heading, documentation, identity and
-attribute ids, and the provenance of each member."""
+attribute ids, and the provenance of each member; and the text form every value type and flag set
+writes and reads: "Value('Full::Name', ** {'attr': text, ...})"."""
+from .writer import c_string
 
 
 def heading(decl, what, w):
@@ -72,3 +74,26 @@ def constructor(w, head, params, inits):
         return
     w.call(head, params)
     w(f"    {init.strip()} {{}}" if init else "{}")
+
+
+def text_form(w, full_name, items):
+    """`return Zat::_fmt(...)` of the text form, from (attribute name, its text expression) in order."""
+    fmt = ", ".join(f"'{name}': %s" for name, _ in items)
+    w("return Zat::_fmt(").indent().indent()
+    pieces = c_string(f"Value('{full_name}', ** {{{fmt}}})", w.room() - 6)
+    pieces[-1] += ","
+    for piece in pieces:
+        w(piece)
+    for i, (_, arg) in enumerate(items):
+        w(arg + (");" if i == len(items) - 1 else ","))
+    w.dedent().dedent()
+
+
+def parse_form(w, full_name, items):
+    """The statements that read the text form: the literal opening, each attribute behind its quoted
+    name (the given statement reads it), the closing."""
+    w(f"r.needString(\"Value('{full_name}', ** {{\");")
+    for i, (name, statement) in enumerate(items):
+        w(f"r.needString(\"{'' if i == 0 else ', '}'{name}': \");")
+        w(statement)
+    w('r.needString("})");')

@@ -87,11 +87,8 @@ def emit_members(decl, index, w):
         w.dedent()("}")
     w()
     w(f"{T}::{T}(Zat::CharRange& r) {{").indent()
-    w(f"r.needString(\"Value('{decl.full_name}', ** {{\");")
-    for i, (name, _) in enumerate(decl.flags):
-        w(f"r.needString(\"{'' if i == 0 else ', '}'{name}': \");")
-        w(f'{name}Is(Zat::deserializeAttr<bool>(r, "{name}"));')
-    w('r.needString("})");')
+    emit_class.parse_form(w, decl.full_name,
+                          [(name, f'{name}Is(Zat::deserializeAttr<bool>(r, "{name}"));') for name, _ in decl.flags])
     w.dedent()("}")
     w()
     w(f"bool {T}::isEq(void const* a, void const* b) {{").indent()
@@ -104,18 +101,8 @@ def emit_members(decl, index, w):
     w("return h.result();")
     w.dedent()("}")
     w()
-    fmt = ", ".join(f"'{name}': %s" for name, _ in decl.flags)
     w(f"Zat::String valueToStrep({T} const& v) {{").indent()
-    w("return Zat::_fmt(").indent().indent()
-    from .writer import c_string
-    pieces = c_string(f"Value('{decl.full_name}', ** {{{fmt}}})", w.room() - 6)
-    pieces[-1] += ","
-    for piece in pieces:
-        w(piece)
-    args = [f"Zat::strepOf(v.{name}())" for name, _ in decl.flags]
-    for i, a in enumerate(args):
-        w(a + (");" if i == len(args) - 1 else ","))
-    w.dedent().dedent()
+    emit_class.text_form(w, decl.full_name, [(name, f"Zat::strepOf(v.{name}())") for name, _ in decl.flags])
     w.dedent()("}")
     w()
     w(f"std::ostream& operator<<(std::ostream& os, {T} const& v) {{ return os << valueToStrep(v); }}")

@@ -122,12 +122,7 @@ def _parser(decl, w):
     if "bare" in decl.options:
         w(members[0].parse_line())
     else:
-        w(f"r.needString(\"Value('{decl.full_name}', ** {{\");")
-        for i, m in enumerate(members):
-            sep = "" if i == 0 else ", "
-            w(f"r.needString(\"{sep}'{m.name}': \");")
-            w(m.parse_line())
-        w('r.needString("})");')
+        emit_class.parse_form(w, decl.full_name, [(m.name, m.parse_line()) for m in members])
     w.dedent()("}")
     w()
 
@@ -142,22 +137,9 @@ def _strep(decl, w):
     elif "bare" in decl.options:
         w(f"return {members[0].strep_arg()};")
     else:
-        fmt = ", ".join(f"'{m.name}': %s" for m in members)
-        args = [m.strep_arg() for m in members]
         if all(m.IS_COLLECTION for m in members):
             w("(void)v;")
-        w("return Zat::_fmt(").indent().indent()
-        for piece in _format_literal(f"Value('{decl.full_name}', ** {{{fmt}}})", w.room()):
-            w(piece)
-        for i, a in enumerate(args):
-            w(a + (");" if i == len(args) - 1 else ","))
-        w.dedent().dedent()
+        emit_class.text_form(w, decl.full_name, [(m.name, m.strep_arg()) for m in members])
     w.dedent()("}")
     w()
 
-
-def _format_literal(text, room):
-    from .writer import c_string
-    pieces = c_string(text, room - 6)
-    pieces[-1] += ","
-    return pieces

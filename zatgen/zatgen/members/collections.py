@@ -75,6 +75,11 @@ class Collection(Member):
     def cpp(self):
         raise NotImplementedError
 
+    def less(self):
+        """`, ORDER` when an ordered collection names a hand-written key order (`less ORDER`)."""
+        tok = self.flags.get("less")
+        return f", {tok.text}" if tok else ""
+
     # ----- its part in a value type: compared, and rendered as None
     def eq_term(self):
         return f"x.{self.name}_ == y.{self.name}_"
@@ -287,9 +292,6 @@ class OrderedValueMap(MapBase):
     def describe(self):
         return "orderedmap"
 
-    def less(self):
-        tok = self.flags.get("less")
-        return f", {tok.text}" if tok else ""
 
     def check_key(self, r, tok):
         # A hand-written key order stands in for the key type's own.
@@ -570,8 +572,7 @@ class OrderedEntityMap(EntityMembers):
         return "ordered"
 
     def cpp(self):
-        less = f", {self.flags['less'].text}" if "less" in self.flags else ""
-        return f"Zat::OrderedMap<{self.type.cpp}, {self.key.cpp}{less}>"
+        return f"Zat::OrderedMap<{self.type.cpp}, {self.key.cpp}{self.less()}>"
 
     def insert_new(self, key):
         return f"{self.name}_.memberNewChild(e);"
