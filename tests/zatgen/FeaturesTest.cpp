@@ -117,23 +117,6 @@ TEST(ZatgenFeatures, BareValueAndNesting) {
    EXPECT_EQ(o.describe("k=", 3), Zat::String("k=a:b#3"));
 }
 
-TEST(ZatgenFeatures, OrderingAndHashFollowDeclarationOrder) {
-   Scalars a, b;
-   a.smallIs(1);
-   b.mediumIs(1);
-   EXPECT_TRUE(b < a);  // small is compared first: 0 < 1
-   EXPECT_FALSE(a < b);
-   EXPECT_FALSE(a < a);
-   a = b;
-   a.labelIs("y");
-   EXPECT_TRUE(b < a);
-   EXPECT_NE(a.hash(0), b.hash(0));
-   b.labelIs("y");
-   EXPECT_EQ(a, b);
-   EXPECT_EQ(a.hash(9), b.hash(9));
-
-}
-
 // A value with its own order keeps it wherever it is compared: directly, generically and as the key of an
 // ordered collection. A value without order or hash has neither, and the generic interface says so.
 TEST(ZatgenFeatures, OwnOrderNoOrderAndConstantsOfAnyValueType) {
