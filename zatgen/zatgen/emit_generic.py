@@ -35,8 +35,9 @@ def emit(decl, w):
     if base is None:
         otherwise = ["(void)self;", "return Zat::attrOpNoSuchAttribute;"]
     else:
-        otherwise = [f"return Zat::attrOp({base.ref.cpp}::typeInfo(), static_cast<{base.ref.cpp}*>(&self), attrId, op, "
-                     "key, value);"]
+        B = base.ref.cpp
+        otherwise = [("return Zat::attrOp", [f"{B}::typeInfo()", f"static_cast<{B}*>(&self)", "attrId", "op", "key",
+                                             "value"])]
     cases = generic_cases(decl) if flags else _cases(decl, lambda m: m.generic_case(g))
     _switch(decl, w, cases, otherwise)
     w.dedent()("}")
@@ -48,8 +49,8 @@ def emit(decl, w):
     if base is None:
         otherwise = ["(void)self;", "(void)from;", "return nullptr;"]
     else:
-        otherwise = [f"return {base.ref.cpp}::typeInfo().methods->iterator(static_cast<{base.ref.cpp}*>(&self), "
-                     "attrId, from);"]
+        B = base.ref.cpp
+        otherwise = [(f"return {B}::typeInfo().methods->iterator", [f"static_cast<{B}*>(&self)", "attrId", "from"])]
     _switch(decl, w, _cases(decl, lambda m: m.generic_cursor(g)), otherwise)
     w.dedent()("}")
     w()
@@ -65,7 +66,10 @@ def _switch(decl, w, cases, default):
         w.dedent()
     w("default:").indent()
     for line in default:
-        w(line)
+        if isinstance(line, tuple):
+            w.call(*line, ";")
+        else:
+            w(line)
     w.dedent()
     w.dedent()("}")
 
@@ -89,7 +93,8 @@ def _construct(decl, g, w):
         w(f"return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>({T}::{T}Is(Zat::String()).get()));")
     elif "nofactory" in decl.options:
         w("(void)args;")
-        w(f'Zat::throwPreconditionException("{decl.full_name} is created only by the entities that hold it");')
+        w.call("Zat::throwPreconditionException", [f'"{decl.full_name} is created only by the entities that hold it"'],
+               ";")
     else:
         w(f"if (args.size() != {len(creator)}) {{").indent()
         w(f'Zat::throwPreconditionException("{decl.full_name} takes {len(creator)} constructor arguments, "')

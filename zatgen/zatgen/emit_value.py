@@ -20,9 +20,8 @@ def emit_class_decl(decl, w):
     w()
     w(f"{name}() = default;")
     if ctor:
-        params = ", ".join(f"{m.type.param} {m.name}" for m in ctor)
         explicit = "explicit " if len(ctor) == 1 else ""
-        w(f"{explicit}{name}({params});")
+        w.call(f"{explicit}{name}", [f"{m.type.param} {m.name}" for m in ctor], ";")
     if decl.parseable:
         w("// Parses the text form; raises Zat::RangeException on anything else.")
         w(f"explicit {name}(Zat::CharRange& r);")

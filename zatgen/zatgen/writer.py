@@ -60,6 +60,14 @@ class Writer:
             return self(one)
         return self(ret).inline(rest, body)
 
+    def guard(self, condition, statement, braces=False):
+        """`if (condition) statement` on one line when it fits (in braces if asked), else with the statement
+        in braces on a line of its own."""
+        one = f"if ({condition}) {{ {statement} }}" if braces else f"if ({condition}) {statement}"
+        if len(one) <= self.room():
+            return self(one)
+        return self(f"if ({condition}) {{").indent()(statement).dedent()("}")
+
     def call(self, head, args, tail=""):
         """`head(arg, ...)tail` on one line, or one argument a line below `head(` when it is too long."""
         one = f"{head}({', '.join(args)}){tail}"

@@ -104,7 +104,7 @@ class Collection(Member):
         self.declare_ops(w)
         n = self.name
         w(f"void {n}DelAll();")
-        w(f"std::size_t {n}Size() const noexcept {{ return {n}_.size(); }}")
+        w.function("std::size_t", f"{n}Size() const noexcept", f"return {n}_.size();")
         w.function(f"{self.cpp()} const&", f"{n}Collection() const noexcept", f"return {n}_;")
         w(f"auto {n}Iter() const {{ return {n}_.cursor(); }}")
 
@@ -444,7 +444,7 @@ class EntityMembers(Collection):
             w.dedent()("}")
         w(f"return Zat::Ptr<{E}>(existing);")
         w.dedent()("}")
-        w(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is({', '.join(name for _, name in creator)});")
+        w.call(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is", [name for _, name in creator], ";")
         w(self.insert_new(self.key_name))
         if self.target.derives_from_entity:
             w("e->parentIs(Zat::Ptr<Zat::Entity>(this));")
@@ -517,7 +517,7 @@ class EntityCollection(EntityMembers):
 
     def declare_requests(self, w):
         n, E, O = self.name, self.type.cpp, self.owner.name
-        w(f"// {n} is held for named requestors: Zat::Requestors<{self.requests_name()}> adds and removes.")
+        w.comment(f"{n} is held for named requestors: Zat::Requestors<{self.requests_name()}> adds and removes.")
         w(f"struct {self.requests_name()} {{").indent()
         w(f"using Owner = {O};")
         w(f"using Key = {self.key.cpp};")
@@ -629,13 +629,16 @@ class KeyedValues(ValueMap):
         publish = self.publish(f"value.{self.field.name}()")
         w(f"void {T}::{n}Is({v.param} value) {{").indent()
         store = f"{n}_.set(value.{self.field.name}(), value)"
-        w(f"if ({store}) {{ {publish} }}" if publish else f"{store};")
+        if publish:
+            w.guard(store, publish, braces=True)
+        else:
+            w(f"{store};")
         w.dedent()("}")
         super().define_ops_after_insert(w)
 
     def mutable_case(self, g, coll):
         n, f = self.name, self.field.name
-        insert = [f"if (!(v.{f}() == k)) Zat::throwPreconditionException(\"the key is not the value's {f}\");",
+        insert = [f"if (!(v.{f}() == k))", f"   Zat::throwPreconditionException(\"the key is not the value's {f}\");",
                   f"self.{n}Is(v);"]
         return "Zat::gen::map", ["op", coll, self.lambda_key_value(insert), self.lambda_key(f"self.{n}Del(k);"),
                                  "key", "value"]

@@ -1,4 +1,5 @@
 """`NAME owned ENTITY`: one nested entity that the owner creates, replaces and drops."""
+from ..writer import lambda_text
 from .base import Member
 
 
@@ -28,7 +29,7 @@ class Owned(Member):
 
     def declare(self, w):
         n, E = self.name, self.type.cpp
-        w(f"Zat::Ptr<{E}> const& {n}() const noexcept {{ return {n}_; }}")
+        w.function(f"Zat::Ptr<{E}> const&", f"{n}() const noexcept", f"return {n}_;")
         w("// Keeps the present one when its constructor attributes are these; otherwise replaces it.")
         w(f"Zat::Ptr<{E}> {n}Is({self.params()});")
         w("// Drops the entity and returns it (null when there was none).")
@@ -47,7 +48,7 @@ class Owned(Member):
         same = " && ".join(f"{n}_->{name}() == {name}" for _, name in creator) or "true"
         publish = f"publishChange(AttrId::{n});" if self.publishes else ""
         w(f"Zat::Ptr<{E}> {T}::{n}Is({self.params()}) {{").indent()
-        w(f"if ({n}_ && {same}) return {n}_;")
+        w.guard(f"{n}_ && {same}", f"return {n}_;")
         if self.links_parent():
             w(f"if ({n}_) {n}_->parentIs(nullptr);")
         w(f"{n}_ = {E}::{self.target.name}Is({args});")
@@ -71,5 +72,5 @@ class Owned(Member):
     def generic_case(self, g):
         n, creator = self.name, self.target.creator
         args = ", ".join(g.argument("value", i, len(creator), t) for i, (t, _) in enumerate(creator))
-        return "Zat::gen::owned", ["op", f"self.{n}().get()", f"[&] {{ return self.{n}Is({args}).get(); }}",
+        return "Zat::gen::owned", ["op", f"self.{n}().get()", lambda_text("[&]", f"return self.{n}Is({args}).get();"),
                                    f"[&] {{ self.{n}Del(); }}", "value"]
