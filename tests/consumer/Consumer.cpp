@@ -6,7 +6,9 @@
 
 #include "Ipkit/IpGenAddr.h"
 #include "Ipkit/IpGenPrefix.h"
+#include "Platform/VelL3Platform.h"
 #include "Vel/VelL3CommonLocalTypes.h"
+#include "Vel/VelL3LocalTypes.h"
 #include "Vel/VelL3V2/RouteIteratorConst.h"
 #include "Vel/VelL3V2LocalTypes.h"
 #include "VelL3V2Shared/NameEncoder.h"
