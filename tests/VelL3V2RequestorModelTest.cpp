@@ -1,6 +1,8 @@
 // Every requestor-counted level below the root against a plain model: long random sequences of adds and
 // removes by several requestors (absent keys and requestors included; groups that take their VNI sets
-// with them), checked after every step.
+// and hosts with them), checked after every step. The model is a set of (keys..., requestor) rows per
+// level; the hierarchy is flattened into the same rows twice, once from the children's requestor sets and
+// once from the request sets, and an empty requestor set, request set or host shows as a row with "-".
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,199 +13,165 @@
 #include "Vel/VelL3V2LocalTypes.h"
 
 using namespace VelL3V2;
-using Names = std::set<std::string>;
+using Row = std::vector<std::string>;
+using Rows = std::set<Row>;
 
 namespace {
 
-struct VniM {
-   Names requestors;
-   std::map<std::string, std::pair<bool, bool>> hosts;  // host -> (config, status)
-};
-struct GroupM {
-   Names requestors;
-   std::map<std::uint32_t, VniM> vnis;
-   std::map<std::string, Names> requests;  // requestor -> VNI texts
-};
-struct HostWorld {
-   std::map<std::string, GroupM> groups;
-   std::map<std::string, Names> requests;  // requestor -> group names
-};
-struct DeviceM {
-   Names requestors;
-   Zat::Ptr<FlowSetConfig> config;
-   Zat::Ptr<FlowSetStatus> status;
-};
-
-template <class Coll>
-Names keysOf(Coll const& c) {
-   Names out;
-   for (auto const& k : c) out.insert(k.str());
-   return out;
-}
-
-// Invariants 2 and 3 of a level's request sets: one entry per requestor that still holds a key, with
-// exactly the keys it holds.
-void expectRequests(std::size_t size, auto find, std::map<std::string, Names> const& model,
-                    std::string const& at) {
-   ASSERT_EQ(size, model.size()) << at;
-   for (auto const& [name, keys] : model) {
-      Zat::Ptr<RequestSet> set = find(Zat::String(name));
-      ASSERT_TRUE(set) << at << " request set " << name;
-      EXPECT_EQ(keysOf(set->requestCollection()), keys) << at;
+// One row per name: prefix, name, then the suffix if any; an empty collection gives a row starting "-".
+void addRows(Rows& out, auto const& names, Row prefix, std::string const& suffix = "") {
+   if (names.size() == 0) prefix.insert(prefix.begin(), "-"), out.insert(prefix);
+   for (auto const& n : names) {
+      Row row = prefix;
+      row.push_back(n.str());
+      if (!suffix.empty()) row.push_back(suffix);
+      out.insert(row);
    }
 }
 
-void expectHosts(PerNetVrfHostSet const& net, HostWorld const& m, std::string const& at) {
-   expectRequests(
-       net.groupRequestSetSize(), [&](auto k) { return net.groupRequestSet(k); }, m.requests, at);
-   ASSERT_EQ(net.perGroupHostSetSize(), m.groups.size()) << at;
-   for (auto const& [g, gm] : m.groups) {
-      Zat::Ptr<PerGroupHostSet> group = net.perGroupHostSet(VelL3::V2::GroupName(g));
-      ASSERT_TRUE(group) << at << " group " << g;
-      EXPECT_EQ(keysOf(group->requestorCollection()), gm.requestors) << at;
-      expectRequests(
-          group->vniRequestSetSize(), [&](auto k) { return group->vniRequestSet(k); }, gm.requests, at);
-      ASSERT_EQ(group->perVniHostSetSize(), gm.vnis.size()) << at;
-      for (auto const& [v, vm] : gm.vnis) {
-         Zat::Ptr<PerVniHostSet> vni = group->perVniHostSet(v);
-         ASSERT_TRUE(vni) << at << " vni " << v;
-         EXPECT_EQ(keysOf(vni->requestorCollection()), vm.requestors) << at;
-         std::map<std::string, Names> parts;
-         ASSERT_EQ(vni->hostSize(), vm.hosts.size()) << at;
-         for (auto const& [h, p] : vm.hosts) {
-            Zat::Ptr<Host> host = vni->host(VelL3::V2::MemberKey(h));
-            ASSERT_TRUE(host) << at << " host " << h;
-            EXPECT_EQ(bool(host->config()), p.first) << at;
-            EXPECT_EQ(bool(host->status()), p.second) << at;
-            if (p.first) parts["configRequestor"].insert(h);
-            if (p.second) parts["statusRequestor"].insert(h);
+// The rows (g, r), (g, v, r) and (g, v, h, part) twice: as the children hold them and as the request sets
+// list them.
+void flatten(PerNetVrfHostSet const& net, Rows& held, Rows& asked) {
+   for (auto const& set : net.groupRequestSetCollection())
+      addRows(asked, set->requestCollection(), {}, set->requestorName().str());
+   for (auto const& group : net.perGroupHostSetCollection()) {
+      std::string const g(group->groupName().view());
+      addRows(held, group->requestorCollection(), {g});
+      for (auto const& set : group->vniRequestSetCollection())
+         addRows(asked, set->requestCollection(), {g}, set->requestorName().str());
+      for (auto const& vni : group->perVniHostSetCollection()) {
+         std::string const v = vni->vni().stringValue().str();
+         addRows(held, vni->requestorCollection(), {g, v});
+         for (auto const& set : vni->hostRequestSetCollection())
+            addRows(asked, set->requestCollection(), {g, v}, set->requestorName().str());
+         for (auto const& host : vni->hostCollection()) {
+            std::string const h = host->hostKey().value().str();
+            if (host->config()) held.insert({g, v, h, "configRequestor"});
+            if (host->status()) held.insert({g, v, h, "statusRequestor"});
+            if (!host->config() && !host->status()) held.insert({"-", h});
          }
-         expectRequests(
-             vni->hostRequestSetSize(), [&](auto k) { return vni->hostRequestSet(k); }, parts, at);
-         EXPECT_EQ(vni->hasHostStatuss(), parts.count("statusRequestor") == 1) << at;
+         EXPECT_EQ(vni->hasHostStatuss(), vni->hostRequestSetHas("statusRequestor"));
       }
    }
 }
 
-void expectFlows(PerNetVrfFlowSet const& net, std::map<std::string, DeviceM> const& m,
-                 std::string const& at) {
-   ASSERT_EQ(net.perDeviceFlowSetSize(), m.size()) << at;
-   for (auto const& [d, dm] : m) {
-      Zat::Ptr<PerDeviceFlowSet> set = net.perDeviceFlowSet(DeviceKey(d));
-      ASSERT_TRUE(set) << at << " device " << d;
-      EXPECT_EQ(set->config(), dm.config) << at;
-      EXPECT_EQ(set->status(), dm.status) << at;
-      if (dm.config) {
-         EXPECT_EQ(keysOf(dm.config->requestorCollection()), dm.requestors) << at;
-      }
-      EXPECT_EQ(net.getFlowSetStatus(DeviceKey(d)), dm.status) << at;
-   }
+bool under(Row const& row, Row const& prefix) {
+   return std::equal(prefix.begin(), prefix.end(), row.begin());
+}
+
+// When no requestor holds `prefix` any more, everything below it goes too.
+void release(Rows& m, Row const& prefix) {
+   if (std::none_of(m.begin(), m.end(),
+                    [&](Row const& r) { return r.size() == prefix.size() + 1 && under(r, prefix); }))
+      std::erase_if(m, [&](Row const& r) { return under(r, prefix); });
 }
 
 }  // namespace
 
 TEST(RequestorModel, HostLevelsMatchTheModel) {
    std::mt19937 rng(7201);
-   std::vector<std::string> const keys = {"a", "b", "c"}, requestors = {"r1", "r2", "r3"};
-   auto pick = [&](auto const& v) { return v[rng() % v.size()]; };
+   auto pick = [&](char const* prefix) { return prefix + std::to_string(rng() % 3); };
    for (int round = 0; round < 10; ++round) {
       auto net = PerNetVrfHostSet::PerNetVrfHostSetIs("blue");
-      HostWorld m;
+      Rows m;
       for (int step = 0; step < 400; ++step) {
-         std::string const g = pick(keys), r = pick(requestors), h = pick(keys);
-         std::uint32_t const v = 10 + rng() % 3;
-         std::string const vt = std::to_string(v), at = std::to_string(round) + "/" + std::to_string(step);
+         SCOPED_TRACE(std::to_string(round) + "/" + std::to_string(step));
+         std::string const g = pick("g"), r = pick("r"), h = pick("h"), v = std::to_string(10 + rng() % 3);
          VelL3::V2::GroupName const gn(g);
+         VelL3::V2::MemberKey const hk(h);
          Zat::Ptr<PerGroupHostSet> group = net->perGroupHostSet(gn);
-         Zat::Ptr<PerVniHostSet> vni = group ? group->perVniHostSet(v) : nullptr;
-         auto dropKey = [&r](std::map<std::string, Names>& reqs, std::string const& k) {
-            if (reqs.count(r) && reqs[r].erase(k) && reqs[r].empty()) reqs.erase(r);
-         };
-         switch (rng() % 8) {
+         Zat::Ptr<PerVniHostSet> vni = group ? group->perVniHostSet(Ipkit::Vni(v)) : nullptr;
+         bool const status = rng() % 2;
+         Row const part = {g, v, h, status ? "statusRequestor" : "configRequestor"};
+         switch (rng() % 6) {
             case 0: {
                Zat::Ptr<PerGroupHostSet> added = net->addPerGroupHostSet(gn, r);
-               EXPECT_EQ(added, net->perGroupHostSet(gn)) << at;
-               m.groups[g].requestors.insert(r);
-               m.requests[r].insert(g);
+               EXPECT_EQ(added, net->perGroupHostSet(gn));
+               m.insert({g, r});
                break;
             }
             case 1:
                net->removePerGroupHostSet(gn, r);
-               if (m.groups.count(g) && m.groups[g].requestors.erase(r) && m.groups[g].requestors.empty())
-                  m.groups.erase(g);
-               dropKey(m.requests, g);
+               m.erase({g, r});
+               release(m, {g});
                break;
             case 2:
                if (!group) break;
-               EXPECT_EQ(group->addPerVniHostSet(v, r)->vni(), Ipkit::Vni(v)) << at;
-               m.groups[g].vnis[v].requestors.insert(r);
-               m.groups[g].requests[r].insert(vt);
+               EXPECT_EQ(group->addPerVniHostSet(Ipkit::Vni(v), r)->vni(), Ipkit::Vni(v));
+               m.insert({g, v, r});
                break;
             case 3:
                if (!group) break;
-               group->removePerVniHostSet(v, r);
-               if (auto& vs = m.groups[g].vnis;
-                   vs.count(v) && vs[v].requestors.erase(r) && vs[v].requestors.empty())
-                  vs.erase(v);
-               dropKey(m.groups[g].requests, vt);
+               group->removePerVniHostSet(Ipkit::Vni(v), r);
+               m.erase({g, v, r});
+               release(m, {g, v});
                break;
-            default: {
+            case 4:
                if (!vni) break;
-               auto& hosts = m.groups[g].vnis[v].hosts;
-               bool const status = rng() % 2, add = rng() % 2;
-               VelL3::V2::MemberKey const hk(h);
-               if (add && status) {
+               if (status) {
                   Zat::Ptr<HostStatus> added = vni->addHostStatus("blue", gn, hk);
-                  EXPECT_EQ(added, vni->getHostStatus(hk)) << at;
-               } else if (add) {
+                  EXPECT_EQ(added, vni->getHostStatus(hk));
+               } else {
                   Zat::Ptr<HostConfig> added = vni->addHostConfig(hk);
-                  EXPECT_EQ(added, vni->host(hk)->config()) << at;
-               } else if (status)
-                  vni->removeHostStatus(hk);
-               else
-                  vni->removeHostConfig(hk);
-               (status ? hosts[h].second : hosts[h].first) = add;
-               if (hosts[h] == std::pair(false, false)) hosts.erase(h);
-            }
+                  EXPECT_EQ(added, vni->host(hk)->config());
+               }
+               m.insert(part);
+               break;
+            default:
+               if (!vni) break;
+               status ? vni->removeHostStatus(hk) : vni->removeHostConfig(hk);
+               m.erase(part);
          }
-         expectHosts(*net, m, at);
-         if (HasFatalFailure()) return;
+         Rows held, asked;
+         flatten(*net, held, asked);
+         ASSERT_EQ(held, m);
+         ASSERT_EQ(asked, m);
       }
    }
 }
-
+// A device's flow set lives while its configuration (held by requestors) or its status is there; each
+// part keeps its identity while it lives.
 TEST(RequestorModel, DeviceFlowSetsMatchTheModel) {
    std::mt19937 rng(8101);
-   std::vector<std::string> const devices = {"fw1", "fw2", "fw3"}, requestors = {"r1", "r2", "r3"};
-   auto pick = [&](auto const& v) { return v[rng() % v.size()]; };
    auto net = PerNetVrfFlowSet::PerNetVrfFlowSetIs("blue");
-   std::map<std::string, DeviceM> m;
+   std::map<std::string, std::set<std::string>> requestors;
+   std::map<std::string, Zat::Ptr<FlowSetConfig>> configs;
+   std::map<std::string, Zat::Ptr<FlowSetStatus>> statuses;
    for (int step = 0; step < 3000; ++step) {
-      std::string const d = pick(devices), r = pick(requestors), at = std::to_string(step);
-      DeviceKey const key(d);
+      SCOPED_TRACE(step);
+      std::string const d = "fw" + std::to_string(rng() % 3), r = "r" + std::to_string(rng() % 3);
       switch (rng() % 4) {
-         case 0: {
-            Zat::Ptr<FlowSetConfig> config = net->addFlowSetConfig(key, r);
-            if (!m[d].config) m[d].config = config;
-            m[d].requestors.insert(r);
+         case 0:
+            configs.emplace(d, net->addFlowSetConfig(DeviceKey(d), r));
+            requestors[d].insert(r);
             break;
-         }
          case 1:
-            net->removeFlowSetConfig(key, r);
-            if (m.count(d) && m[d].requestors.erase(r) && m[d].requestors.empty()) m[d].config = nullptr;
+            net->removeFlowSetConfig(DeviceKey(d), r);
+            if (requestors[d].erase(r) && requestors[d].empty()) configs.erase(d);
             break;
-         case 2: {
-            Zat::Ptr<FlowSetStatus> status = net->addFlowSetStatus(key);
-            EXPECT_EQ(status->netVrfName(), Zat::String("blue")) << at;
-            if (!m[d].status) m[d].status = status;
+         case 2:
+            statuses.emplace(d, net->addFlowSetStatus(DeviceKey(d)));
             break;
-         }
          default:
-            net->removeFlowSetStatus(key);
-            if (m.count(d)) m[d].status = nullptr;
+            net->removeFlowSetStatus(DeviceKey(d));
+            statuses.erase(d);
       }
-      if (m.count(d) && !m[d].config && !m[d].status) m.erase(d);
-      expectFlows(*net, m, at);
-      if (HasFatalFailure()) return;
+      std::map<std::string, Zat::Ptr<FlowSetConfig>> realConfigs;
+      std::map<std::string, Zat::Ptr<FlowSetStatus>> realStatuses;
+      for (auto const& set : net->perDeviceFlowSetCollection()) {
+         std::string const name = set->deviceKey().value().str();
+         ASSERT_TRUE(set->config() || set->status()) << name;
+         if (set->config()) realConfigs[name] = set->config();
+         if (set->status()) realStatuses[name] = set->status();
+         EXPECT_EQ(net->getFlowSetStatus(set->deviceKey()), set->status());
+         if (set->config()) {
+            std::set<std::string> held;
+            for (auto const& n : set->config()->requestorCollection()) held.insert(n.str());
+            EXPECT_EQ(held, requestors[name]);
+         }
+      }
+      ASSERT_EQ(realConfigs, configs);
+      ASSERT_EQ(realStatuses, statuses);
    }
+   for (auto const& [d, status] : statuses) EXPECT_EQ(status->netVrfName(), Zat::String("blue")) << d;
 }
