@@ -46,8 +46,8 @@ Ptr<Entity> newEntityForDir(TypeInfo const& type, String const& name, std::span<
    return type.methods->newEntity(name);
 }
 
-TypeInfo const& Dir::fwkType() const noexcept {
-   static TypeInfo const info{"Zat::Dir", TypeKind::rootEntity, &entityTypeInfo(), {}, {}};
+TypeInfo const& Dir::typeInfo() noexcept {
+   static TypeInfo const info{fullName(), TypeKind::rootEntity, &entityTypeInfo(), {}, {}};
    return info;
 }
 

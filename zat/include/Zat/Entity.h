@@ -60,7 +60,10 @@ class Dir : public Entity {
    enum class EntryState : std::uint8_t { absent, present };
 
    explicit Dir(String name) : Entity(std::move(name)) {}
-   TypeInfo const& fwkType() const noexcept override;
+   // What Ptr<Dir> attributes and tools name it by.
+   static constexpr std::string_view fullName() noexcept { return "Zat::Dir"; }
+   static TypeInfo const& typeInfo() noexcept;
+   TypeInfo const& fwkType() const noexcept override { return typeInfo(); }
 
    // The entity stored under `name`, or null.
    Ptr<Entity> entityPtr(String const& name) const;
