@@ -51,12 +51,12 @@ TypeInfo const& Dir::typeInfo() noexcept {
    return info;
 }
 
-Ptr<Entity> Dir::entityPtr(String const& name) const {
+Ptr<Entity> Dir::entityPtr(std::string_view name) const {
    auto it = entries_.find(name);
    return it == entries_.end() ? Ptr<Entity>() : it->second;
 }
 
-Dir::EntryState Dir::entryState(String const& name) const {
+Dir::EntryState Dir::entryState(std::string_view name) const {
    return entries_.count(name) ? EntryState::present : EntryState::absent;
 }
 
