@@ -350,7 +350,7 @@ class OrderedValueMap(MapBase):
 
     def define_value_ops(self, w):
         T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
-        w(f"void {T}::{n}Is({kp} key, {v.param} value) {{ {n}_.set(key, value); }}")
+        w.inline(f"void {T}::{n}Is({kp} key, {v.param} value)", f"{n}_.set(key, value);")
         w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
         w(f"{v.cpp} const* stored = {n}_.find(key);")
         w(f"if (!stored) return {v.cpp}{{}};")
