@@ -1,5 +1,6 @@
 // The flow set hierarchy: per network VRF, one flow set per service device with a configuration part
-// held for named requestors and a status part, and the readable texts of flows and consistent flow sets.
+// held for named requestors and a status part, and the readable texts of flows and consistent flow sets
+// (a flow status writes its own beside the other status types).
 #include <sstream>
 
 #include "Vel/VelL3V2LocalTypes.h"
@@ -101,15 +102,6 @@ Zat::String FlowConfig::stringValue() const {
    out += " State: " + streamed(state_);
    out += " ReadyToDelete: ";
    out += readyToDelete_ ? '1' : '0';
-   return Zat::String(std::move(out));
-}
-
-Zat::String FlowStatus::stringValue() const {
-   std::string out = " Flow: ";
-   out += flowKey_.value().view();
-   out += " Order: ";
-   out += order().stringValue().view();
-   out += " State: " + streamed(state());
    return Zat::String(std::move(out));
 }
 
