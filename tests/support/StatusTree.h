@@ -1,0 +1,67 @@
+// The directories in which switches publish their results, built for status tests: one host and one flow
+// directory set on the process-wide second-generation root, a network VRF status with its switches, and
+// the per-switch entities below them, created on first use.
+#pragma once
+
+#include <cstdint>
+
+#include "Platform/VelL3Platform.h"
+#include "Platform/VelL3V2Platform.h"
+#include "Vel/VelL3V2LocalTypes.h"
+
+namespace testing_status {
+
+namespace V2 = VelL3::V2;
+
+// Switch n: 00:1c:73:00:hi:lo.
+inline Ipkit::SystemId sw(unsigned n) {
+   return Ipkit::SystemId(Ipkit::EthAddr::Bytes{0, 0x1c, 0x73, 0, std::uint8_t(n >> 8), std::uint8_t(n)});
+}
+
+inline V2::KroTimestamp stamp(std::uint64_t gen, double time) {
+   return {V2::KroGenId(0, gen), time};
+}
+
+class StatusTree {
+ public:
+   explicit StatusTree(Zat::String const& netVrfName = "red")
+       : root(Zat::Entity::singleton<VelL3V2::LocalData>()),
+         netVrf(VelL3::NetworkVrfStatus::NetworkVrfStatusIs(netVrfName)) {
+      root->globalGroupSetStatusDirIs(hosts);
+      root->globalFragmentStatusDirIs(flows);
+   }
+   ~StatusTree() { Zat::Entity::singletonDel(VelL3V2::LocalData::fullName()); }
+
+   void switches(std::initializer_list<unsigned> ns) {
+      for (unsigned n : ns) netVrf->switchVrfIs(sw(n));
+   }
+   Zat::Ptr<V2::MemberStatus> member(unsigned n, V2::GroupName const& group, Ipkit::Vni vni,
+                                     V2::MemberKey const& host) {
+      auto groups = entry(*hosts, n, &V2::GroupSetStatus::GroupSetStatusIs);
+      return groups->groupIs(group)->memberSetIs(vni)->memberIs(host);
+   }
+   Zat::Ptr<V2::FlowSourceStatus> source(unsigned n, VelL3V2::DeviceKey const& device) {
+      return entry(*flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceIs(device.value());
+   }
+   Zat::Ptr<Zat::Dir> switchDir(Zat::Dir& top, unsigned n) {
+      Zat::String const name = sw(n).stringValue();
+      if (!top.entityPtr(name)) top.entryIs(name, Zat::Ptr<Zat::Entity>(new Zat::Dir(name)));
+      return Zat::Ptr<Zat::Dir>(static_cast<Zat::Dir*>(top.entityPtr(name).get()));
+   }
+
+   Zat::Ptr<VelL3V2::LocalData> root;
+   Zat::Ptr<Zat::Dir> hosts{new Zat::Dir("hosts")};
+   Zat::Ptr<Zat::Dir> flows{new Zat::Dir("flows")};
+   Zat::Ptr<VelL3::NetworkVrfStatus> netVrf;
+
+ private:
+   // The network VRF's entry of switch n, made by `make` when missing.
+   template <class T>
+   Zat::Ptr<T> entry(Zat::Dir& top, unsigned n, Zat::Ptr<T> (*make)(Zat::String const&)) {
+      Zat::Ptr<Zat::Dir> dir = switchDir(top, n);
+      if (!dir->entityPtr(netVrf->name())) dir->entryIs(netVrf->name(), make(netVrf->name()));
+      return Zat::Ptr<T>(static_cast<T*>(dir->entityPtr(netVrf->name()).get()));
+   }
+};
+
+}  // namespace testing_status
