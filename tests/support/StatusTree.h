@@ -1,44 +1,40 @@
-// The directories in which switches publish their results, built for status tests: one host and one flow
-// directory set on the process-wide second-generation root, a network VRF status with its switches, and
-// the per-switch entities below them, created on first use.
+// The directories in which switches publish their results, for status tests: host and flow directories
+// set on the process-wide second-generation root (dropped again at the end), a network VRF status, and
+// the per-switch entities below them, made on first use.
 #pragma once
 
-#include <cstdint>
-
 #include "Platform/VelL3Platform.h"
-#include "Platform/VelL3V2Platform.h"
 #include "Vel/VelL3V2LocalTypes.h"
 
 namespace testing_status {
 
 namespace V2 = VelL3::V2;
 
-// Switch n: 00:1c:73:00:hi:lo.
+// Switch n: 00:1c:73:00:00:n.
 inline Ipkit::SystemId sw(unsigned n) {
-   return Ipkit::SystemId(Ipkit::EthAddr::Bytes{0, 0x1c, 0x73, 0, std::uint8_t(n >> 8), std::uint8_t(n)});
+   return Ipkit::SystemId(Ipkit::EthAddr::Bytes{0, 0x1c, 0x73, 0, 0, std::uint8_t(n)});
 }
-
 inline V2::KroTimestamp stamp(std::uint64_t gen, double time) {
    return {V2::KroGenId(0, gen), time};
 }
 
-class StatusTree {
- public:
-   explicit StatusTree(Zat::String const& netVrfName = "red")
-       : root(Zat::Entity::singleton<VelL3V2::LocalData>()),
-         netVrf(VelL3::NetworkVrfStatus::NetworkVrfStatusIs(netVrfName)) {
-      root->globalGroupSetStatusDirIs(hosts);
-      root->globalFragmentStatusDirIs(flows);
-   }
+struct StatusTree {
+   Zat::Ptr<VelL3V2::LocalData> root = Zat::Entity::singleton<VelL3V2::LocalData>();
+   Zat::Ptr<Zat::Dir> hosts{new Zat::Dir("hosts")}, flows{new Zat::Dir("flows")};
+   Zat::Ptr<VelL3::NetworkVrfStatus> netVrf = VelL3::NetworkVrfStatus::NetworkVrfStatusIs("red");
+
+   StatusTree() { root->globalGroupSetStatusDirIs(hosts), root->globalFragmentStatusDirIs(flows); }
    ~StatusTree() { Zat::Entity::singletonDel(VelL3V2::LocalData::fullName()); }
 
    void switches(std::initializer_list<unsigned> ns) {
       for (unsigned n : ns) netVrf->switchVrfIs(sw(n));
    }
-   Zat::Ptr<V2::MemberStatus> member(unsigned n, V2::GroupName const& group, Ipkit::Vni vni,
-                                     V2::MemberKey const& host) {
-      auto groups = entry(*hosts, n, &V2::GroupSetStatus::GroupSetStatusIs);
-      return groups->groupIs(group)->memberSetIs(vni)->memberIs(host);
+   Zat::Ptr<V2::MemberStatus> member(unsigned n, V2::GroupName const& g, Ipkit::Vni vni,
+                                     V2::MemberKey const& h) {
+      return entry(*hosts, n, &V2::GroupSetStatus::GroupSetStatusIs)
+          ->groupIs(g)
+          ->memberSetIs(vni)
+          ->memberIs(h);
    }
    Zat::Ptr<V2::FlowSourceStatus> source(unsigned n, VelL3V2::DeviceKey const& device) {
       return entry(*flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceIs(device.value());
@@ -48,14 +44,7 @@ class StatusTree {
       if (!top.entityPtr(name)) top.entryIs(name, Zat::Ptr<Zat::Entity>(new Zat::Dir(name)));
       return Zat::Ptr<Zat::Dir>(static_cast<Zat::Dir*>(top.entityPtr(name).get()));
    }
-
-   Zat::Ptr<VelL3V2::LocalData> root;
-   Zat::Ptr<Zat::Dir> hosts{new Zat::Dir("hosts")};
-   Zat::Ptr<Zat::Dir> flows{new Zat::Dir("flows")};
-   Zat::Ptr<VelL3::NetworkVrfStatus> netVrf;
-
- private:
-   // The network VRF's entry of switch n, made by `make` when missing.
+   // The network VRF's entry in switch n's directory, made by `make` when missing.
    template <class T>
    Zat::Ptr<T> entry(Zat::Dir& top, unsigned n, Zat::Ptr<T> (*make)(Zat::String const&)) {
       Zat::Ptr<Zat::Dir> dir = switchDir(top, n);
