@@ -2,9 +2,10 @@
 // are looked up by their type's full name. Dir: an entity that holds named child entities.
 #pragma once
 
-#include <map>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <unordered_map>
 
 #include "Zat/Any.h"
 #include "Zat/Ptr.h"
@@ -75,11 +76,14 @@ class Dir : public Entity {
    std::size_t entries() const noexcept { return entries_.size(); }
 
   private:
-   struct NameLess {
+   // Hashed, since a status directory holds an entry per switch of the fabric and is asked once per
+   // switch and object; names are looked up by view.
+   struct NameHash {
       using is_transparent = void;
-      bool operator()(std::string_view a, std::string_view b) const noexcept { return a < b; }
+      std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+      bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
    };
-   std::map<String, Ptr<Entity>, NameLess> entries_;
+   std::unordered_map<String, Ptr<Entity>, NameHash, NameHash> entries_;
 };
 
 }  // namespace Zat
