@@ -1,5 +1,5 @@
-// What the randomized model test of the host levels cannot see: the trace lines, what is published and
-// what is silent, and the replacement of a host's status part.
+// What the randomized model test of the host levels cannot see: the trace lines, and what is published
+// and what is silent.
 #include <gtest/gtest.h>
 
 #include "support/Recorder.h"
@@ -37,23 +37,4 @@ TEST(VelL3V2HostSet, TraceLinesAndNotifications) {
    EXPECT_EQ(trace.take(), (Lines{"PerVniHostSet::removeHostConfig Host: h1", " Removing Host",
                                   " Removing requestSet", " return"}));
    group->removeLegacyNotifiee(&seen);
-}
-
-// A status part with the same keys is kept; with another group it is replaced, once published, and
-// linked to no parent.
-TEST(VelL3V2HostSet, StatusPartIsReplacedWhenItsKeysChange) {
-   auto vni = PerVniHostSet::PerVniHostSetIs(7);
-   Zat::Ptr<HostStatus> first = vni->addHostStatus("blue", GroupName("web"), MemberKey("h1"));
-   Zat::Ptr<Host> host = vni->host(MemberKey("h1"));
-   Recorder seen;
-   host->addLegacyNotifiee(&seen);
-   EXPECT_EQ(vni->addHostStatus("blue", GroupName("web"), MemberKey("h1")), first);
-   Zat::Ptr<HostStatus> second = vni->addHostStatus("blue", GroupName("db"), MemberKey("h1"));
-   EXPECT_NE(second, first);
-   EXPECT_EQ(second->vni(), Ipkit::Vni(7));
-   EXPECT_EQ(second->parent(), nullptr);
-   EXPECT_EQ(seen.take(), Lines{std::to_string(Host::AttrId::status)});
-   EXPECT_EQ(vni->getHostStatus(MemberKey("h1")), second);
-   EXPECT_EQ(vni->getHostStatus(MemberKey("h2")), nullptr);
-   host->removeLegacyNotifiee(&seen);
 }

@@ -111,6 +111,7 @@ TEST(RequestorModel, HostLevelsMatchTheModel) {
                if (status) {
                   Zat::Ptr<HostStatus> added = vni->addHostStatus("blue", gn, hk);
                   EXPECT_EQ(added, vni->getHostStatus(hk));
+                  EXPECT_EQ(added->vni(), Ipkit::Vni(v));
                } else {
                   Zat::Ptr<HostConfig> added = vni->addHostConfig(hk);
                   EXPECT_EQ(added, vni->host(hk)->config());
