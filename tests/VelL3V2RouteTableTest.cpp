@@ -6,6 +6,7 @@
 #include "Zat/GenericIf.h"
 #include "Zat/Trace.h"
 #include "support/Recorder.h"
+#include "support/TraceCapture.h"
 
 using namespace VelL3V2;
 using Ipkit::IpGenAddr;
@@ -26,18 +27,6 @@ std::vector<std::string> summary(RouteTable const& t) {
    return out;
 }
 
-// Captures the trace lines of the route table's facility at level 6.
-struct TraceCapture {
-   std::vector<std::string> lines;
-   TraceCapture() {
-      velL3V2Trace.levelIs(6, true);
-      Zat::traceSinkIs([this](Zat::TraceLine const& l) { lines.push_back(l.text.str()); });
-   }
-   ~TraceCapture() {
-      velL3V2Trace.levelIs(6, false);
-      Zat::traceSinkIs({});
-   }
-};
 using Lines = std::vector<std::string>;
 }  // namespace
 
@@ -93,7 +82,7 @@ TEST(VelL3V2RouteTable, RebuildTracesEachStep) {
    t->addRoute(R("0.0.0.0/0", "9.9.9.9"));
    t->addRoute(R("10.2.0.0/16", "3.3.3.3"));
    t->summaryRouteIs(R("99.0.0.0/8", "4.4.4.4"));  // edited in directly, not in the table
-   TraceCapture trace;
+   TraceCapture trace{6};
    t->recomputeSummaryRoutes();
    EXPECT_EQ(trace.lines,
              (Lines{" Removing 99.0.0.0/8 from summary", " Skipping default route 0.0.0.0/0 for summary",

@@ -74,16 +74,20 @@ EthAddr::EthAddr(std::string_view text) {
    if (!parse(text, this)) Zat::throwRangeException("invalid Ethernet address " + quoted(text));
 }
 
-Zat::String EthAddr::stringValue() const {
+EthAddr::Text EthAddr::text() const noexcept {
    static char const hex[] = "0123456789abcdef";
-   std::string s;
-   s.reserve(17);
+   Text t;
    for (std::size_t i = 0; i < bytes_.size(); ++i) {
-      if (i) s.push_back(':');
-      s.push_back(hex[bytes_[i] >> 4]);
-      s.push_back(hex[bytes_[i] & 15]);
+      t[3 * i] = hex[bytes_[i] >> 4];
+      t[3 * i + 1] = hex[bytes_[i] & 15];
+      if (i + 1 < bytes_.size()) t[3 * i + 2] = ':';
    }
-   return Zat::String(std::move(s));
+   return t;
+}
+
+Zat::String EthAddr::stringValue() const {
+   Text const t = text();
+   return Zat::String(t.data(), t.size());
 }
 
 Zat::String valueToStrep(EthAddr const& a) {

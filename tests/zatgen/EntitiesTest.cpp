@@ -331,3 +331,30 @@ TEST(ZatgenEntities, PointersComparedByIdentity) {
    EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any(), v), Zat::attrOpDone);
    EXPECT_FALSE(v.as<bool>());
 }
+
+// Reserved positions answer nothing and keep the ids after them; a runtime directory is held by counted
+// pointer, published on change and handed to tools as the entity itself.
+TEST(ZatgenEntities, ReservedPositionsAndRuntimeEntities) {
+   auto s = sparseFactory(1);
+   Zat::TypeInfo const& t = Sparse::typeInfo();
+   EXPECT_EQ(Sparse::AttrId::after, 133);
+   EXPECT_EQ(Sparse::AttrId::dir, 134);
+   Zat::Any v;
+   for (std::uint16_t id : {131, 132}) {
+      EXPECT_EQ(t.attr(id), nullptr);
+      EXPECT_EQ(Zat::attrOp(t, s.get(), id, Zat::AttrOp::read, {}, v), Zat::attrOpNoSuchAttribute);
+   }
+   Recorder rec;
+   s->addLegacyNotifiee(&rec);
+   auto dir = Zat::Ptr<Zat::Dir>(new Zat::Dir("d"));
+   v = Zat::Any::entity(dir);
+   EXPECT_EQ(Zat::attrOp(t, s.get(), Sparse::AttrId::dir, Zat::AttrOp::write, {}, v), Zat::attrOpDone);
+   s->dirIs(dir);
+   EXPECT_EQ(s->dir(), dir);
+   EXPECT_EQ(rec.take(), (Strings{"134"}));
+   EXPECT_EQ(Zat::attrOp(t, s.get(), Sparse::AttrId::dir, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.asEntity<Zat::Dir>(), dir);
+   v = Zat::Any::entity(Zat::Ptr<Zat::Entity>(new Zat::Entity("e")));
+   EXPECT_THROW(Zat::attrOp(t, s.get(), Sparse::AttrId::dir, Zat::AttrOp::write, {}, v), Zat::TypeException);
+   EXPECT_EQ(s->dir(), dir);
+}

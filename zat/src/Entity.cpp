@@ -46,17 +46,17 @@ Ptr<Entity> newEntityForDir(TypeInfo const& type, String const& name, std::span<
    return type.methods->newEntity(name);
 }
 
-TypeInfo const& Dir::fwkType() const noexcept {
-   static TypeInfo const info{"Zat::Dir", TypeKind::rootEntity, &entityTypeInfo(), {}, {}};
+TypeInfo const& Dir::typeInfo() noexcept {
+   static TypeInfo const info{fullName(), TypeKind::rootEntity, &entityTypeInfo(), {}, {}};
    return info;
 }
 
-Ptr<Entity> Dir::entityPtr(String const& name) const {
+Ptr<Entity> Dir::entityPtr(std::string_view name) const {
    auto it = entries_.find(name);
    return it == entries_.end() ? Ptr<Entity>() : it->second;
 }
 
-Dir::EntryState Dir::entryState(String const& name) const {
+Dir::EntryState Dir::entryState(std::string_view name) const {
    return entries_.count(name) ? EntryState::present : EntryState::absent;
 }
 

@@ -29,7 +29,6 @@ def base_init(decl):
 def emit_class_decl(decl, w):
     T = decl.name
     params, _ = creator(decl)
-    p = ", ".join(params)
     factory = "nofactory" not in decl.options
     emit_class.heading(decl, "entity", w)
     w(f"class {T} : public {decl.base} {{")
@@ -49,7 +48,7 @@ def emit_class_decl(decl, w):
     w.dedent()
     w()
     w("  protected:").indent()
-    w(f"{'explicit ' if len(params) == 1 else ''}{T}({p});")
+    w.call(f"{'explicit ' if len(params) == 1 else ''}{T}", params, ";")
     w.dedent()
     if not factory:
         w()

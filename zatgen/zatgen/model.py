@@ -33,6 +33,7 @@ class TypeRef:
     decl: "TypeDecl | None" = None   # the generated type behind it, in this unit or an imported one
     target: "TypeRef | None" = None  # a Ptr's entity type
     unit: "Unit | None" = None   # the unit that declares it
+    runtime_entity: bool = False  # a hand-written entity class (foreign ... entity), named only as Ptr<...>
     _ordered: bool = True
     _hashable: bool = True
     _parseable: bool = True

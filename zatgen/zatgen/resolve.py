@@ -128,7 +128,8 @@ class Resolver:
         full = f.name.text if self.unit.prelude else f"{ns}::{f.name.text}"
         ref = TypeRef(f.name.text, full, f.cpp.value if f.cpp else full, TypeKind.FOREIGN,
                       header=f.header.value if f.header else None, by_value="byvalue" in f.flags,
-                      literal=f.literal, max=f.max, unit=self.unit, _ordered="noorder" not in f.flags,
+                      literal=f.literal, max=f.max, unit=self.unit, runtime_entity="entity" in f.flags,
+                      _ordered="noorder" not in f.flags,
                       _hashable="nohash" not in f.flags, _parseable="noparse" not in f.flags)
         self._define(f.name, ref)
         self.unit.foreigns.append(ref)
@@ -162,6 +163,10 @@ class Resolver:
         if ref is None:
             self.error(tok, f"unknown type {tok.text}")
             return None
+        if ref.runtime_entity:
+            self.error(tok, f"{tok.text} is an entity of the runtime: name it as Ptr<{tok.text}> or "
+                            f"Ptr<{tok.text} const>")
+            return None
         if ref.decl is not None and ref.unit is self.unit and not anywhere:
             if self.unit.types.index(ref.decl) >= self.unit.types.index(owner):
                 self.error(tok, f"type {tok.text} is used before it is declared")
@@ -172,7 +177,7 @@ class Resolver:
         """Ptr<T> or Ptr<T const>: a counted pointer to an entity of any unit, declared before or after."""
         inner, _, const = tok.text[4:-1].partition(" ")
         target = self.names.get(inner)
-        if target is None or not target.is_entity:
+        if target is None or not (target.is_entity or target.runtime_entity):
             self.error(tok, f"{tok.text}: a Ptr points at an entity type, and {inner} is "
                             f"{'no type' if target is None else 'not one'}")
             return None
@@ -196,14 +201,21 @@ class Resolver:
                 self.error(s.name, f"{s.name.text} is a C++ keyword and cannot name a member")
                 continue
             member = s.kind(decl, s)
+            if not member.NAMED:
+                decl.members.append(member)
+                continue
             if member.name in names:
                 self.error(s.name, f"member {member.name} of {decl.name} declared twice (first at line "
                                    f"{names[member.name].line})")
                 continue
             names[member.name] = member
             decl.members.append(member)
-        for position, member in enumerate(decl.reflected, start=2):
-            member.id = 128 * decl.depth + position
+        position = 2
+        for member in decl.members:
+            if member.REFLECTED:
+                member.id = 128 * decl.depth + position
+                position += 1
+            position += member.SKIPPED
         for member in decl.members:
             member.resolve(self)
         for member in decl.members:

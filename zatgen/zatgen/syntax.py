@@ -39,7 +39,8 @@ TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind
 VALUE_FLAGS = {"default", "const", "hash", "key", "less", "requests"}
 PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override",
                "requested"}
-FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse"}
+# `entity`: a hand-written entity class of the runtime, named only through Ptr<...>.
+FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse", "entity"}
 LITERALS = {"integer", "boolean", "string", "float"}
 ACTIONS = {"ContactSupport", "CallSupportIfPersists", "NoActionRequired"}
 
@@ -70,6 +71,7 @@ class MemberSyntax:
     ret: Tok | None = None                        # fn: return type
     qualifier: str = ""                           # fn: "", "const" or "static"
     cpp_type: str = ""                            # cpp: the C++ type text
+    count: int = 0                                # reserve: the positions left unused
 
 
 @dataclass
@@ -389,6 +391,16 @@ def _member(line, doc):
         if not line.ok:
             return None
         return MemberSyntax(members.HandWritten, name, line.number, line.raw.strip(), doc, cpp_type=rest)
+    if first.text == "reserve" and len(line.toks) > 1 and line.toks[1].kind == "number":
+        # Attribute positions kept free for members that do not exist yet, so later ones keep their ids.
+        c.take()
+        count = c.take()
+        c.done("reserve COUNT")
+        if line.ok and (not count.text.isdigit() or int(count.text) < 1):
+            line.fail_at(count, f"reserve takes a count of positions from 1, not {count.text}")
+        if not line.ok:
+            return None
+        return MemberSyntax(members.Reserve, first, line.number, line.raw.strip(), doc, count=int(count.text))
     name = c.need("word", "a member name")
     if name is None:
         return None

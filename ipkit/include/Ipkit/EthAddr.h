@@ -33,6 +33,9 @@ class EthAddr {
    Bytes const& bytes() const noexcept { return bytes_; }
    // "00:1c:73:0a:0b:0c", lower case.
    Zat::String stringValue() const;
+   // The same text in place, for lookups by name that must not allocate.
+   using Text = std::array<char, 17>;
+   Text text() const noexcept;
 
    std::uint32_t hash(std::uint32_t seed = 0) const noexcept {
       return Zat::Hash(seed).mixNi(bytes_.data(), bytes_.size()).result();
@@ -68,6 +71,7 @@ class SystemId {
    EthAddr const& ethAddr() const noexcept { return addr_; }
    EthAddr::Bytes const& bytes() const noexcept { return addr_.bytes(); }
    Zat::String stringValue() const { return addr_.stringValue(); }
+   EthAddr::Text text() const noexcept { return addr_.text(); }
    std::uint32_t hash(std::uint32_t seed = 0) const noexcept { return addr_.hash(seed); }
 
    static bool isEq(void const* a, void const* b) noexcept {

@@ -2,9 +2,10 @@
 // are looked up by their type's full name. Dir: an entity that holds named child entities.
 #pragma once
 
-#include <map>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <unordered_map>
 
 #include "Zat/Any.h"
 #include "Zat/Ptr.h"
@@ -60,18 +61,29 @@ class Dir : public Entity {
    enum class EntryState : std::uint8_t { absent, present };
 
    explicit Dir(String name) : Entity(std::move(name)) {}
-   TypeInfo const& fwkType() const noexcept override;
+   // What Ptr<Dir> attributes and tools name it by.
+   static constexpr std::string_view fullName() noexcept { return "Zat::Dir"; }
+   static TypeInfo const& typeInfo() noexcept;
+   TypeInfo const& fwkType() const noexcept override { return typeInfo(); }
 
-   // The entity stored under `name`, or null.
-   Ptr<Entity> entityPtr(String const& name) const;
-   EntryState entryState(String const& name) const;
+   // The entity stored under `name`, or null. Looked up by view, so a caller can ask with text it
+   // built in place.
+   Ptr<Entity> entityPtr(std::string_view name) const;
+   EntryState entryState(std::string_view name) const;
    // Stores `child` under `name` (replacing any other) and makes this directory its parent.
    void entryIs(String const& name, Ptr<Entity> const& child);
    Ptr<Entity> entryDel(String const& name);
    std::size_t entries() const noexcept { return entries_.size(); }
 
   private:
-   std::map<String, Ptr<Entity>> entries_;
+   // Hashed, since a status directory holds an entry per switch of the fabric and is asked once per
+   // switch and object; names are looked up by view.
+   struct NameHash {
+      using is_transparent = void;
+      std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+      bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+   };
+   std::unordered_map<String, Ptr<Entity>, NameHash, NameHash> entries_;
 };
 
 }  // namespace Zat

@@ -3,7 +3,7 @@ kind: the checks of its schema line, its declarations and definitions, its row i
 case of the generic attribute operation and its generic cursor. A new kind is one new class here and
 one word in KINDS.
 """
-from .base import HandWritten, Member  # noqa: F401
+from .base import HandWritten, Member, Reserve  # noqa: F401
 from .collections import EntityCollection, KeyedValues, OrderedEntityMap, OrderedValueMap, ValueMap, ValueSet
 from .function import Function  # noqa: F401
 from .owned import Owned

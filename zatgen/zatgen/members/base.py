@@ -4,6 +4,8 @@
 class Member:
     REFLECTED = True        # has an attribute id, a row in the type table and a generic case
     PUBLIC = True           # declares something in the owner's public section
+    NAMED = True            # its name is its own among the owner's members
+    SKIPPED = 0             # attribute positions it leaves unused after its own
     IS_CTOR = False         # a constructor attribute
     IS_COLLECTION = False
     IN_VALUE = False        # part of a value's equality, order, hash, text form and parser
@@ -106,3 +108,17 @@ class HandWritten(Member):
 
     def storage(self):
         return (self.syntax.cpp_type, "")
+
+
+class Reserve(Member):
+    """`reserve N`: N attribute positions left unused, so that the members after them keep their ids
+    while the members that will take those positions are not written yet. Nothing answers there."""
+    REFLECTED = False
+    PUBLIC = False
+    NAMED = False
+    TYPE_WORDS = 0
+    FLAGS = set()
+
+    def __init__(self, owner, syntax):
+        super().__init__(owner, syntax)
+        self.SKIPPED = syntax.count

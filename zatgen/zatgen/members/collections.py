@@ -350,7 +350,7 @@ class OrderedValueMap(MapBase):
 
     def define_value_ops(self, w):
         T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
-        w(f"void {T}::{n}Is({kp} key, {v.param} value) {{ {n}_.set(key, value); }}")
+        w.inline(f"void {T}::{n}Is({kp} key, {v.param} value)", f"{n}_.set(key, value);")
         w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
         w(f"{v.cpp} const* stored = {n}_.find(key);")
         w(f"if (!stored) return {v.cpp}{{}};")
@@ -419,9 +419,9 @@ class EntityMembers(Collection):
 
     def declare_ops(self, w):
         n, kp, E = self.name, self.key.param, self.type.cpp
-        params = ", ".join(f"{t.param} {name}" for t, name in self.target.creator)
+        params = [f"{t.param} {name}" for t, name in self.target.creator]
         w("// Finds or creates the member; different constructor attributes for an existing key are refused.")
-        w(f"Zat::Ptr<{E}> {n}Is({params});")
+        w.call(f"Zat::Ptr<{E}> {n}Is", params, ";")
         w(f"Zat::Ptr<{E}> {n}Del({kp} key);")
         w.inline(f"bool {n}Has({kp} key) const", f"return {n}_.find(key) != nullptr;")
         w.inline(f"Zat::Ptr<{E}> {n}({kp} key) const", f"return Zat::Ptr<{E}>({n}_.find(key));")
@@ -435,12 +435,12 @@ class EntityMembers(Collection):
             if name == self.key_name:
                 continue
             w(f"if (!(existing->{name}() == {name})) {{").indent()
-            where = f'"{self.target.full_name}", "{name}"'
+            where = [f'"{self.target.full_name}"', f'"{name}"']
             if t.literal == "string":
-                w(f"Zat::throwMutatorReinstantiating({where}, existing->{name}(), {name});")
+                w.call("Zat::throwMutatorReinstantiating", where + [f"existing->{name}()", name], ";")
             else:
-                w(f"Zat::throwMutatorReinstVal({where}, Zat::strepOf(existing->{name}()).view(),")
-                w(f"                           Zat::strepOf({name}).view());")
+                values = [f"Zat::strepOf(existing->{name}()).view()", f"Zat::strepOf({name}).view()"]
+                w.call("Zat::throwMutatorReinstVal", where + values, ";")
             w.dedent()("}")
         w(f"return Zat::Ptr<{E}>(existing);")
         w.dedent()("}")
@@ -473,7 +473,10 @@ class EntityMembers(Collection):
             else:
                 args.append(g.argument("value", i, len(rest), t))
                 i += 1
-        create = self.lambda_key(f"return self.{n}Is({', '.join(args)}).get();")
+        call = f"return self.{n}Is({', '.join(args)}).get();"
+        if len(call) > 90:  # one argument a line
+            call = f"return self.{n}Is(\n" + ",\n".join(f"         {a}" for a in args) + ").get();"
+        create = self.lambda_key(call)
         return "Zat::gen::entities", ["op", coll, create, self.lambda_key(f"self.{n}Del(k);"), "key", "value"]
 
 

@@ -67,7 +67,10 @@ class Function(Member):
     def declare(self, w):
         virtual = "virtual " if "virtual" in self.flags else ""
         override = " override" if "override" in self.flags else ""
-        w(virtual + self.signature() + override + ";")
+        static = "static " if self.static else ""
+        params = [f"{t.param if t else '?'} {n}" for t, n in self.params]
+        ret = self.ret.result if self.ret else "?"
+        w.call(f"{virtual}{static}{ret} {self.name}", params, f"{' const' if self.const else ''}{override};")
 
     def generic_case(self, g):
         n = len(self.params)

@@ -1,5 +1,4 @@
 """`NAME owned ENTITY`: one nested entity that the owner creates, replaces and drops."""
-from ..writer import lambda_text
 from .base import Member
 
 
@@ -21,9 +20,6 @@ class Owned(Member):
     def target(self):
         return self.type.decl
 
-    def params(self):
-        return ", ".join(f"{t.param} {name}" for t, name in self.target.creator)
-
     def links_parent(self):
         return self.target.derives_from_entity and "noparent" not in self.flags
 
@@ -31,7 +27,7 @@ class Owned(Member):
         n, E = self.name, self.type.cpp
         w.function(f"Zat::Ptr<{E}> const&", f"{n}() const noexcept", f"return {n}_;")
         w("// Keeps the present one when its constructor attributes are these; otherwise replaces it.")
-        w(f"Zat::Ptr<{E}> {n}Is({self.params()});")
+        w.call(f"Zat::Ptr<{E}> {n}Is", [f"{t.param} {name}" for t, name in self.target.creator], ";")
         w("// Drops the entity and returns it (null when there was none).")
         w(f"Zat::Ptr<{E}> {n}Del();")
 
@@ -47,8 +43,17 @@ class Owned(Member):
         args = ", ".join(name for _, name in creator)
         same = " && ".join(f"{n}_->{name}() == {name}" for _, name in creator) or "true"
         publish = f"publishChange(AttrId::{n});" if self.publishes else ""
-        w(f"Zat::Ptr<{E}> {T}::{n}Is({self.params()}) {{").indent()
-        w.guard(f"{n}_ && {same}", f"return {n}_;")
+        w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{t.param} {name}" for t, name in creator], " {").indent()
+        one = f"if ({n}_ && {same}) return {n}_;"
+        if len(one) <= w.room():
+            w(one)
+        else:
+            # One comparison a line when they do not fit on one.
+            conds = [f"{n}_"] + [f"{n}_->{name}() == {name}" for _, name in creator]
+            w(f"if ({conds[0]} &&")
+            for c in conds[1:-1]:
+                w(f"    {c} &&")
+            w(f"    {conds[-1]}) {{").indent()(f"return {n}_;").dedent()("}")
         if self.links_parent():
             w(f"if ({n}_) {n}_->parentIs(nullptr);")
         w(f"{n}_ = {E}::{self.target.name}Is({args});")
@@ -71,6 +76,9 @@ class Owned(Member):
 
     def generic_case(self, g):
         n, creator = self.name, self.target.creator
-        args = ", ".join(g.argument("value", i, len(creator), t) for i, (t, _) in enumerate(creator))
-        return "Zat::gen::owned", ["op", f"self.{n}().get()", lambda_text("[&]", f"return self.{n}Is({args}).get();"),
+        args = [g.argument("value", i, len(creator), t) for i, (t, _) in enumerate(creator)]
+        create = f"[&] {{ return self.{n}Is({', '.join(args)}).get(); }}"
+        if len(create) > 90:  # one argument a line
+            create = f"[&] {{\n   return self.{n}Is(\n" + ",\n".join(f"         {a}" for a in args) + ").get();\n}"
+        return "Zat::gen::owned", ["op", f"self.{n}().get()", create,
                                    f"[&] {{ self.{n}Del(); }}", "value"]

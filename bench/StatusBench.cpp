@@ -1,0 +1,194 @@
+// Status aggregation over a fabric: 1,000 switches report for one flow, one flow set and one host, all
+// current, then with every tenth switch stale, then with every tenth in error. Each benchmark times one
+// object's getLatestSwitchId plus updateAggregateStatus. Beside them, in the same run, the baseline: a raw
+// loop of flat-hash lookups (absl::flat_hash_map) over the same switch keys, three walks of them as the
+// fold makes (latest generation, latest switch, aggregate). A counting allocator shows what one warm
+// fold allocates; the summary prints each fold's time, its ratio to the baseline and its allocations.
+#include <absl/container/flat_hash_map.h>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Platform/VelL3Platform.h"
+#include "Vel/VelL3V2LocalTypes.h"
+
+namespace {
+std::atomic<std::uint64_t> allocations{0};
+}  // namespace
+
+// Every allocation of the process, the library's included, comes through here.
+void* operator new(std::size_t n) {
+   allocations.fetch_add(1, std::memory_order_relaxed);
+   if (void* p = std::malloc(n ? n : 1)) return p;
+   throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+   std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+   std::free(p);
+}
+
+namespace {
+
+using namespace VelL3V2;
+using Ipkit::SystemId;
+using HS = VelL3::V2::HardwareState;
+namespace V2 = VelL3::V2;
+
+constexpr unsigned kSwitches = 1000;
+enum Mix : int { allCurrent, tenthStale, tenthInError };
+char const* const mixNames[] = {"current", "10%stale", "10%error"};
+
+SystemId switchId(unsigned n) {
+   return SystemId(Ipkit::EthAddr::Bytes{0, 0x1c, 0x73, 0, std::uint8_t(n >> 8), std::uint8_t(n)});
+}
+
+// The fabric as the switches publish it, the three statuses, and the same results in a flat hash.
+struct Fabric {
+   Zat::Ptr<LocalData> root = Zat::Entity::singleton<LocalData>();
+   Zat::Ptr<VelL3::NetworkVrfStatus> netVrf = VelL3::NetworkVrfStatus::NetworkVrfStatusIs("red");
+   DeviceKey device{"fw1"};
+   Zat::Ptr<FlowStatus> flow = FlowStatus::FlowStatusIs("red", device, V2::FlowKey("f1"));
+   Zat::Ptr<FlowSetStatus> flowSet = FlowSetStatus::FlowSetStatusIs("red", device);
+   Zat::Ptr<HostStatus> host =
+       HostStatus::HostStatusIs("red", V2::GroupName("web"), Ipkit::Vni(10), V2::MemberKey("h1"));
+   std::vector<SystemId> ids;
+   absl::flat_hash_map<SystemId, V2::HardwareState> raw;
+
+   explicit Fabric(Mix mix) {
+      Zat::Ptr<Zat::Dir> flows(new Zat::Dir("flows")), hosts(new Zat::Dir("hosts"));
+      root->globalFragmentStatusDirIs(flows);
+      root->globalGroupSetStatusDirIs(hosts);
+      V2::KroTimestamp const now(V2::KroGenId(0, 1), 100.0), before(V2::KroGenId(0, 1), 90.0);
+      for (unsigned n = 1; n <= kSwitches; ++n) {
+         SystemId const s = switchId(n);
+         bool const odd = n % 10 == 0;
+         HS const state = mix == tenthInError && odd ? HS::error : HS::success;
+         V2::KroTimestamp const ts = mix == tenthStale && odd ? before : now;
+         netVrf->switchVrfIs(s);
+         ids.push_back(s);
+         raw[s] = state;
+         Zat::Ptr<Zat::Dir> f(new Zat::Dir(s.stringValue())), h(new Zat::Dir(s.stringValue()));
+         flows->entryIs(s.stringValue(), f);
+         hosts->entryIs(s.stringValue(), h);
+         auto fragment = V2::FragmentStatus::FragmentStatusIs("red");
+         f->entryIs("red", fragment);
+         auto source = fragment->flowSourceIs(device.value());
+         source->stateIs(state), source->kroTimestampIs(ts);
+         auto flowResult = source->flowIs(V2::FlowKey("f1"));
+         flowResult->stateIs(state);
+         flowResult->orderIs(V2::FlowOrder(0, mix == tenthStale && odd ? 9000 : 9001));
+         auto groups = V2::GroupSetStatus::GroupSetStatusIs("red");
+         h->entryIs("red", groups);
+         auto member = groups->groupIs(V2::GroupName("web"))
+                           ->memberSetIs(Ipkit::Vni(10))
+                           ->memberIs(V2::MemberKey("h1"));
+         member->stateIs(state), member->kroTimestampIs(ts);
+      }
+   }
+   ~Fabric() { Zat::Entity::singletonDel(LocalData::fullName()); }
+};
+
+void fold(benchmark::State& st, Mix mix, StatusBase* (*pick)(Fabric&)) {
+   Fabric fabric(mix);
+   StatusBase& status = *pick(fabric);
+   VelL3Common::SwitchSet const all;
+   auto once = [&] {
+      status.updateAggregateStatus(fabric.netVrf, status.getLatestSwitchId(fabric.netVrf, all));
+   };
+   once();  // warm: the pending set and the fold's buffer have their size
+   std::uint64_t const before = allocations.load();
+   for (auto _ : st) once();
+   st.counters["allocs/fold"] = double(allocations.load() - before) / double(st.iterations());
+   st.counters["pending"] = double(status.pendingSwitchSize());
+   // A flow's results carry no time stamp, so no switch becomes its latest and every switch is stale.
+   HS const want = dynamic_cast<FlowStatus*>(&status) ? HS::dryrunPending
+                   : mix == allCurrent                ? HS::success
+                   : mix == tenthStale                ? HS::pending
+                                                      : HS::error;
+   if (status.state() != want) {
+      st.SkipWithError("wrong aggregate");
+   }
+}
+
+void rawLookups(benchmark::State& st, Mix mix) {
+   Fabric fabric(mix);
+   for (auto _ : st) {
+      unsigned sum = 0;
+      for (int walk = 0; walk < 3; ++walk) {
+         for (SystemId const& s : fabric.ids) sum += unsigned(fabric.raw.find(s)->second);
+      }
+      benchmark::DoNotOptimize(sum);
+   }
+}
+
+// Shows every run and keeps its time by name for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+   void ReportRuns(std::vector<Run> const& runs) override {
+      ConsoleReporter::ReportRuns(runs);
+      for (auto const& r : runs) {
+         if (r.error_occurred || (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")) continue;
+         std::string const name = r.run_name.function_name;
+         ns_[name] = r.GetAdjustedCPUTime();
+         auto it = r.counters.find("allocs/fold");
+         if (it != r.counters.end()) allocs_[name] = it->second.value;
+      }
+   }
+   void printSummary() const {
+      std::printf(
+          "\nSummary: CPU microseconds per object (getLatestSwitchId + updateAggregateStatus over %u "
+          "switches),\n"
+          "ratio to the raw loop of flat-hash lookups, allocations per fold\n",
+          kSwitches);
+      for (char const* mix : mixNames) {
+         auto base = ns_.find(std::string("Raw/") + mix);
+         if (base == ns_.end()) continue;
+         std::printf("%-10s raw %8.1f us\n", mix, base->second / 1000);
+         for (char const* object : {"Flow", "FlowSet", "Host"}) {
+            std::string const name = std::string(object) + "/" + mix;
+            auto it = ns_.find(name);
+            if (it == ns_.end()) continue;
+            std::printf("%-10s %-7s %8.1f us  %6.2fx  %5.1f allocs\n", mix, object, it->second / 1000,
+                        it->second / base->second, allocs_.at(name));
+         }
+      }
+   }
+
+ private:
+   std::map<std::string, double> ns_, allocs_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+   benchmark::Initialize(&argc, argv);
+   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+   for (int m = 0; m < 3; ++m) {
+      Mix const mix = Mix(m);
+      std::string const suffix = std::string("/") + mixNames[m];
+      benchmark::RegisterBenchmark(("Raw" + suffix).c_str(),
+                                   [mix](benchmark::State& st) { rawLookups(st, mix); });
+      benchmark::RegisterBenchmark(("Flow" + suffix).c_str(), [mix](benchmark::State& st) {
+         fold(st, mix, [](Fabric& f) -> StatusBase* { return f.flow.get(); });
+      });
+      benchmark::RegisterBenchmark(("FlowSet" + suffix).c_str(), [mix](benchmark::State& st) {
+         fold(st, mix, [](Fabric& f) -> StatusBase* { return f.flowSet.get(); });
+      });
+      benchmark::RegisterBenchmark(("Host" + suffix).c_str(), [mix](benchmark::State& st) {
+         fold(st, mix, [](Fabric& f) -> StatusBase* { return f.host.get(); });
+      });
+   }
+   SummaryReporter reporter;
+   benchmark::RunSpecifiedBenchmarks(&reporter);
+   reporter.printSummary();
+   benchmark::Shutdown();
+   return 0;
+}

@@ -1,0 +1,279 @@
+// Status aggregation: switch results read from the switches' directories, the latest generation and
+// switch, the fold's rules, what it publishes and traces, the generic interface, and a randomized
+// comparison with the fold written out step by step.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "Zat/Exception.h"
+#include "Zat/GenericIf.h"
+#include "Zat/System.h"
+#include "Zat/Trace.h"
+#include "support/Recorder.h"
+#include "support/StatusTree.h"
+
+using namespace VelL3V2;
+using namespace testing_status;
+using HS = V2::HardwareState;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+DeviceKey const fw("fw1");
+V2::GroupName const web("web");
+V2::KroTimestamp const now = stamp(1, 5.0);
+std::string const noOrder = "Value('VelL3::V2::FlowOrder', ** {'preference': 0, 'priority': 0})";
+
+void report(StatusTree& t, unsigned n, HS s, bool ready, V2::KroTimestamp ts) {
+   auto src = t.source(n, fw);
+   src->stateIs(s), src->readyToDeleteIs(ready), src->kroTimestampIs(ts);
+}
+
+// The last byte of each pending switch, in ascending order.
+std::string pendingOf(StatusBase const& st) {
+   std::string out;
+   for (auto c = st.pendingSwitchIter(); c; ++c) out += char('0' + c.key().bytes()[5]);
+   std::sort(out.begin(), out.end());
+   return out;
+}
+
+template <class F>
+std::string refusal(F fn) {
+   try {
+      fn();
+   } catch (Zat::PreconditionException const& e) {
+      return e.what();
+   }
+   return "accepted";
+}
+
+}  // namespace
+
+TEST(VelL3V2Status, ModesTextsAndRoot) {
+   auto base = StatusBase::StatusBaseIs();
+   for (unsigned s = 0; s < 6; ++s) EXPECT_EQ(base->isDryrunState(HS(s)), s < 3) << s;
+   EXPECT_EQ(base->stringValue().str(),
+             " State: dryrunPending ReadyToDelete: 0 KroTimestamp:  GenId: 0:0 Timestamp: 0");
+   EXPECT_EQ(refusal([&] { base->getSwitchStatus(sw(1)); }), "Not implemented");
+   // The root's ids leave room for the members still to come.
+   EXPECT_EQ((std::vector<unsigned>{LocalData::AttrId::kroGenId, LocalData::AttrId::globalFragmentStatusDir,
+                                    LocalData::AttrId::buildKroTimestamp, LocalData::AttrId::grReady,
+                                    LocalData::AttrId::switchReportDelay}),
+             (std::vector<unsigned>{271, 294, 296, 309, 310}));
+   StatusTree t;
+   t.root->kroGenIdIs(V2::KroGenId(3, 4));
+   Zat::System::clockIs([] { return Zat::Seconds(12.5); });
+   EXPECT_EQ(Zat::Entity::singleton<LocalData>()->buildKroTimestamp(),
+             V2::KroTimestamp(V2::KroGenId(3, 4), 12.5));
+   Zat::System::clockIs({});
+}
+
+TEST(VelL3V2Status, SwitchResultsFromTheDirectories) {
+   StatusTree t;
+   auto host = HostStatus::HostStatusIs("red", web, Ipkit::Vni(10), V2::MemberKey("h1"));
+   EXPECT_EQ(host->getSwitchStatus(sw(1)), SwitchStatus());  // nothing for the switch
+   auto m = t.member(1, web, Ipkit::Vni(10), V2::MemberKey("h1"));
+   m->stateIs(HS::success), m->readyToDeleteIs(true), m->messageIs("ok"), m->kroTimestampIs(now);
+   EXPECT_EQ(host->getSwitchStatus(sw(1)).stringValue().str(),
+             " SwitchId: 00:1c:73:00:00:01 State: success Order: " + noOrder +
+                 " ReadyToDelete: 1 Message: ok KroTimestamp:  GenId: 0:1 Timestamp: 5");
+   EXPECT_FALSE(
+       HostStatus::HostStatusIs("red", web, Ipkit::Vni(11), V2::MemberKey("h1"))->getSwitchStatus(sw(1)));
+
+   auto flow = FlowStatus::FlowStatusIs("red", fw, V2::FlowKey("f1"));
+   auto flowSet = FlowSetStatus::FlowSetStatusIs("red", fw);
+   report(t, 2, HS::pending, true, now);
+   EXPECT_FALSE(flow->getSwitchStatus(sw(2)));  // a flow source without the flow
+   EXPECT_EQ(flowSet->getSwitchStatus(sw(2)).stringValue().str(),
+             " SwitchId: 00:1c:73:00:00:02 State: pending Order: " + noOrder +
+                 " ReadyToDelete: 1 Message:  KroTimestamp:  GenId: 0:1 Timestamp: 5");
+   auto f = t.source(2, fw)->flowIs(V2::FlowKey("f1"));
+   f->orderIs(V2::FlowOrder(0, 9000)), f->stateIs(HS::error), f->messageIs("full");
+   EXPECT_EQ(
+       flow->getSwitchStatus(sw(2)).stringValue().str(),
+       " SwitchId: 00:1c:73:00:00:02 State: error Order: Value('VelL3::V2::FlowOrder', ** {'preference': 0, "
+       "'priority': 9000}) ReadyToDelete: 0 Message: full KroTimestamp:  GenId: 0:0 Timestamp: 0");
+   EXPECT_FALSE(getFlowSourceStatus(sw(2), "blue", fw));
+
+   // The wrong kind of entity below a switch is no result; a switch entry that is no directory, or a
+   // missing directory, is the caller's mistake.
+   t.switchDir(*t.flows, 3)->entryIs("red", V2::GroupSetStatus::GroupSetStatusIs("red"));
+   EXPECT_FALSE(flowSet->getSwitchStatus(sw(3)));
+   t.hosts->entryIs(sw(4).stringValue(), V2::GroupSetStatus::GroupSetStatusIs("red"));
+   EXPECT_EQ(refusal([&] { host->getSwitchStatus(sw(4)); }), "switchStatus");
+   t.root->globalFragmentStatusDirIs(nullptr);
+   EXPECT_EQ(refusal([&] { flowSet->getSwitchStatus(sw(2)); }), "statusDir");
+}
+
+TEST(VelL3V2Status, LatestGenerationAndSwitch) {
+   StatusTree t;
+   auto st = FlowSetStatus::FlowSetStatusIs("red", fw);
+   VelL3Common::SwitchSet all, some;
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, all), Ipkit::SystemId());
+   t.switches({1, 2, 3, 4});
+   V2::KroGenId const a(1, 0), b(0, 9);  // b's text sorts first
+   report(t, 1, HS::success, false, {a, 1.0});
+   report(t, 2, HS::success, false, {b, 1.0});
+   report(t, 3, HS::success, false, {a, 1.0});  // switch 4 reports nothing
+   some.switchIdIs(sw(1)), some.switchIdIs(sw(2));
+   EXPECT_EQ(st->getLatestKroGenId(t.netVrf, all), a);
+   EXPECT_EQ(st->getLatestKroGenId(t.netVrf, some), b);  // one each: the first in text order
+   t.root->kroGenIdIs(b);
+   EXPECT_EQ(st->getLatestKroGenId(t.netVrf, all), b);  // the local generation wins at once
+   t.root->kroGenIdIs(V2::KroGenId());
+   report(t, 3, HS::success, false, {a, 7.0});
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, all), sw(3));
+   report(t, 1, HS::success, false, {a, 7.0});
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, all), sw(1));   // a tie keeps the first
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, some), sw(2));  // b is the latest there: it replaces a
+}
+
+// Each case: the reports as "<switch><state>[r][o]" (r: ready to delete, o: an older time stamp; switch 1,
+// outside the network VRF unless listed, reports 4 now), the latest switch (0: the all-zero one), and the
+// aggregate's state, readiness and pending switches. Switch 9, pending before, is no longer there.
+TEST(VelL3V2Status, FoldRules) {
+   struct Case {
+      char const* reports;
+      unsigned latest;
+      HS state;
+      bool ready;
+      char const* pending;
+   } const cases[] = {
+       {"14 24", 1, HS::success, false, ""},          // all current and settled
+       {"14 23 35", 1, HS::error, false, "23"},       // error over pending
+       {"14 24o 31", 1, HS::pending, false, "23"},    // stale: an older time, a dry run
+       {"11 22", 1, HS::dryrunError, false, "2"},     // a dry-run reference
+       {"14r 23r", 1, HS::pending, true, ""},         // deleting, every switch ready
+       {"14r 24ro 34", 1, HS::pending, false, "23"},  // deleting: one stale, one not ready
+       {"14", 0, HS::dryrunPending, false, "1"},      // the all-zero latest switch
+       {"", 1, HS::pending, false, ""},               // no switches
+   };
+   for (auto const& c : cases) {
+      StatusTree t;
+      auto st = FlowSetStatus::FlowSetStatusIs("red", fw);
+      st->pendingSwitchIs(sw(9));
+      report(t, 1, HS::success, false, now);
+      std::istringstream in(c.reports);
+      for (std::string r; in >> r;) {
+         unsigned const n = unsigned(r[0] - '0');
+         t.switches({n});
+         report(t, n, HS(r[1] - '0'), r.find('r') != r.npos, r.find('o') != r.npos ? stamp(1, 4.0) : now);
+      }
+      st->updateAggregateStatus(t.netVrf, c.latest ? sw(c.latest) : Ipkit::SystemId());
+      EXPECT_EQ(st->state(), c.state) << c.reports;
+      EXPECT_EQ(st->readyToDelete(), c.ready) << c.reports;
+      EXPECT_EQ(pendingOf(*st), c.pending) << c.reports;
+   }
+}
+
+TEST(VelL3V2Status, PublishedChangesTraceAndGenericInterface) {
+   StatusTree t;
+   t.switches({1, 2});
+   report(t, 1, HS::success, false, now);
+   report(t, 2, HS::pending, false, now);
+   auto st = FlowSetStatus::FlowSetStatusIs("red", fw);
+   st->pendingSwitchIs(sw(9));
+   Recorder rec;
+   st->addLegacyNotifiee(&rec);
+   Strings lines;
+   Zat::traceSinkIs([&](Zat::TraceLine const& l) {
+      lines.push_back(std::to_string(l.level) + ":" + l.function.str() + ":" + l.text.str());
+   });
+   for (int level : {6, 7, 8}) velL3V2Trace.levelIs(level, true);
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   for (int level : {6, 7, 8}) velL3V2Trace.levelIs(level, false);
+   Zat::traceSinkIs({});
+   EXPECT_EQ(rec.take(), (Strings{"261:'00:1c:73:00:00:02'", "261:'00:1c:73:00:00:09'", "258", "263"}));
+   ASSERT_GE(lines.size(), 3u);
+   EXPECT_EQ(lines.front(),
+             "8:updateAggregateStatus: Net VRF: red Switch VRFs: 2 Latest switch: 00:1c:73:00:00:01");
+   EXPECT_EQ(
+       lines.back(),
+       "7:updateAggregateStatus: Aggregate state: pending Aggregate readyToDelete: false latest order: " +
+           noOrder + " latest kroTimestamp: GenId: 0:1 Timestamp: 5 Pending switches: 1");
+   for (char const* line : {"6:updateAggregateStatus: Switch pending 00:1c:73:00:00:02",
+                            "6:updateAggregateStatus: Remove pending switch : 00:1c:73:00:00:09",
+                            "8:getSwitchStatus: SwitchId: 00:1c:73:00:00:02"}) {
+      EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+   }
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   EXPECT_TRUE(rec.seen.empty());
+
+   // Tools call both operations with the network VRF status as an entity; the generation is not theirs.
+   Zat::Any out;
+   auto call = [&](std::uint16_t id, Zat::Any const& second) {
+      Zat::Any const args = Zat::Any::of(Zat::AnyList{Zat::Any::entity(t.netVrf), second});
+      return Zat::attrOp(FlowSetStatus::typeInfo(), st.get(), id, Zat::AttrOp::call, args, out);
+   };
+   Zat::Any const noFilter = Zat::Any::of(VelL3Common::SwitchSet());
+   EXPECT_EQ(call(StatusBase::AttrId::getLatestKroGenId, noFilter), Zat::attrOpNoSuchAttribute);
+   ASSERT_EQ(call(StatusBase::AttrId::getLatestSwitchId, noFilter), Zat::attrOpDone);
+   EXPECT_EQ(out.as<Ipkit::SystemId>(), sw(1));
+   report(t, 2, HS::success, false, now);
+   ASSERT_EQ(call(StatusBase::AttrId::updateAggregateStatus, Zat::Any::of(sw(1))), Zat::attrOpDone);
+   EXPECT_EQ(rec.take(), (Strings{"261:'00:1c:73:00:00:02'", "258"}));
+}
+
+// The fold, written out step by step as the agent's rules state it, against the library's on random trees.
+TEST(VelL3V2Status, RandomTreesAgainstTheStepByStepFold) {
+   std::mt19937 rng(20240611);
+   auto pick = [&](unsigned n) { return unsigned(rng() % n); };
+   V2::KroTimestamp const stamps[] = {{}, stamp(1, 5.0), stamp(1, 6.0), stamp(2, 5.0)};
+   V2::FlowOrder const orders[] = {{0, 9000}, {1, 9000}};
+   for (int round = 0; round < 300; ++round) {
+      StatusTree t;
+      bool const isFlow = pick(2);
+      Zat::Ptr<StatusBase> st =
+          isFlow ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, V2::FlowKey("f")))
+                 : HostStatus::HostStatusIs("red", web, Ipkit::Vni(5), V2::MemberKey("h"));
+      for (unsigned n = 1; n <= 8; ++n) {
+         if (pick(4) == 0) continue;  // not in the network VRF
+         if (pick(5) != 0) t.switches({n});
+         if (pick(6) == 0) continue;  // has published nothing
+         HS const s = HS(pick(6));
+         bool const ready = pick(2);
+         auto f = t.source(n, fw)->flowIs(V2::FlowKey("f"));  // the same result for a flow and a host
+         f->stateIs(s), f->readyToDeleteIs(ready), f->orderIs(orders[pick(2)]);
+         auto m = t.member(n, web, Ipkit::Vni(5), V2::MemberKey("h"));
+         m->stateIs(s), m->readyToDeleteIs(ready), m->kroTimestampIs(stamps[pick(4)]);
+         if (pick(3) == 0) st->pendingSwitchIs(sw(n));
+      }
+      Ipkit::SystemId const latest = pick(4) == 0 ? sw(1 + pick(8)) : st->getLatestSwitchId(t.netVrf, {});
+
+      // The fold, step by step.
+      SwitchStatus const ref = st->getSwitchStatus(latest);
+      bool const dryrun = unsigned(ref.state()) < 3, deleting = ref.readyToDelete();
+      HS const err = dryrun ? HS::dryrunError : HS::error, pend = dryrun ? HS::dryrunPending : HS::pending;
+      bool ready = deleting, errorSeen = false, pendingSeen = false;
+      std::string kept;
+      for (auto c = t.netVrf->switchVrfIter(); c; ++c) {
+         SwitchStatus r = st->getSwitchStatus(c.key());
+         bool const current = latest != Ipkit::SystemId() && r && r.order() == ref.order() &&
+                              (unsigned(r.state()) < 3) == dryrun && r.readyToDelete() == deleting &&
+                              r.kroTimestamp() == ref.kroTimestamp();
+         if (!current) r.stateIs(pend), r.readyToDeleteIs(false);
+         if (r.state() == err) {
+            errorSeen = true;
+         } else if (r.state() == pend) {
+            pendingSeen = true;
+         } else {
+            continue;
+         }
+         if (deleting && !r.readyToDelete()) ready = false;
+         if (!deleting || !r.readyToDelete()) kept += char('0' + c.key().bytes()[5]);
+      }
+      HS const state = errorSeen ? err
+                       : pendingSeen || t.netVrf->switchVrfSize() == 0
+                           ? pend
+                           : (dryrun ? HS::dryrunSuccess : HS::success);
+
+      st->updateAggregateStatus(t.netVrf, latest);
+      SCOPED_TRACE("round " + std::to_string(round));
+      EXPECT_EQ(st->state(), state);
+      EXPECT_EQ(st->readyToDelete(), ready);
+      EXPECT_EQ(st->order(), ref.order());
+      EXPECT_EQ(st->kroTimestamp(), ref.kroTimestamp());
+      EXPECT_EQ(pendingOf(*st), kept);
+   }
+}
