@@ -193,7 +193,7 @@ class ValueSet(Collection):
 
 
 def define_erase(w, c):
-    w(f"bool {c.owner.name}::{c.name}Del({c.key.param} key) {{").indent()
+    w.call(f"bool {c.owner.name}::{c.name}Del", [f"{c.key.param} key"], " {").indent()
     w(f"if (!{c.name}_.erase(key)) return false;")
     if c.publish():
         w(c.publish(present="false"))
@@ -264,7 +264,7 @@ class ValueMap(MapBase):
     def define_ops_after_insert(self, w):
         T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
         if self.returns_removed:
-            w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+            w.call(f"{v.cpp} {T}::{n}Del", [f"{kp} key"], " {").indent()
             w(f"{v.cpp} const* stored = {n}_.find(key);")
             w(f"if (!stored) return {v.cpp}{{}};")
             w(f"{v.cpp} removed = *stored;")
@@ -336,7 +336,7 @@ class OrderedValueMap(MapBase):
         if self.publish():
             w(self.publish())
         w.dedent()("}")
-        w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+        w.call(f"{v.cpp} {T}::{n}Del", [f"{kp} key"], " {").indent()
         w(f"auto node = {n}_.memberDel(key);")
         w(f"if (!node) return {v.cpp}{{}};")
         if self.publish():
@@ -351,7 +351,7 @@ class OrderedValueMap(MapBase):
     def define_value_ops(self, w):
         T, n, kp, v = self.owner.name, self.name, self.key.param, self.value
         w.inline(f"void {T}::{n}Is({kp} key, {v.param} value)", f"{n}_.set(key, value);")
-        w(f"{v.cpp} {T}::{n}Del({kp} key) {{").indent()
+        w.call(f"{v.cpp} {T}::{n}Del", [f"{kp} key"], " {").indent()
         w(f"{v.cpp} const* stored = {n}_.find(key);")
         w(f"if (!stored) return {v.cpp}{{}};")
         w(f"{v.cpp} removed = *stored;")
@@ -452,7 +452,7 @@ class EntityMembers(Collection):
             w(self.publish(self.key_name))
         w("return e;")
         w.dedent()("}")
-        w(f"Zat::Ptr<{E}> {T}::{n}Del({self.key.param} key) {{").indent()
+        w.call(f"Zat::Ptr<{E}> {T}::{n}Del", [f"{self.key.param} key"], " {").indent()
         w(f"Zat::Ptr<{E}> e = {n}_.{self.ERASE}(key);")
         w("if (!e) return e;")
         if self.target.derives_from_entity:
