@@ -452,7 +452,7 @@ class EntityMembers(Collection):
             w(self.publish(self.key_name))
         w("return e;")
         w.dedent()("}")
-        w(f"Zat::Ptr<{E}> {T}::{n}Del({self.key.param} key) {{").indent()
+        w.call(f"Zat::Ptr<{E}> {T}::{n}Del", [f"{self.key.param} key"], " {").indent()
         w(f"Zat::Ptr<{E}> e = {n}_.{self.ERASE}(key);")
         w("if (!e) return e;")
         if self.target.derives_from_entity:

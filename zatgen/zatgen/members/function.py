@@ -67,7 +67,10 @@ class Function(Member):
     def declare(self, w):
         virtual = "virtual " if "virtual" in self.flags else ""
         override = " override" if "override" in self.flags else ""
-        w(virtual + self.signature() + override + ";")
+        head, _ = self.signature().split("(", 1)
+        const = " const" if self.const else ""
+        params = [f"{t.param if t else '?'} {n}" for t, n in self.params]
+        w.call(virtual + head, params, const + override + ";")
 
     def generic_case(self, g):
         n = len(self.params)
