@@ -233,6 +233,7 @@ void TraceHandle::levelsIs(std::string_view config) {
    auto const entries = LevelsParser{config}.entries();
    auto& g = globals();
    std::lock_guard lock(g.mutex);
+   g.levels.clear();
    for (auto const& [pattern, levels] : entries) {
       bool const every = pattern == "*";
       for (TraceHandle* h : g.handles) {

@@ -156,9 +156,10 @@ class TraceHandle {
    // Sets the levels of handles by name from `config`: entries NAME=LEVELS separated by ';', where NAME
    // is a handle name or * for every handle, and LEVELS is none, all, or a comma-separated list of levels
    // and ranges (4,6-8). Each entry sets its handles' levels to exactly those listed, in the order of the
-   // entries, so "*=none;VelL3V2LocalTypes=8" leaves level 8 of one facility on. The settings are
-   // remembered and given to handles built later too (a unit loaded afterwards). Spaces around names
-   // and levels are ignored. Raises RangeException for a text that does not read so, changing nothing.
+   // entries, so "*=none;VelL3V2LocalTypes=8" leaves level 8 of one facility on. The text is also
+   // remembered for handles built later (a unit loaded afterwards), until the next call replaces it; an
+   // empty text only forgets. Spaces around names and levels are ignored. Raises RangeException for a
+   // text that does not read so, changing nothing.
    static void levelsIs(std::string_view config);
 
  private:
