@@ -164,8 +164,9 @@ TEST(ZatLog, TheLimiterSeesOnlyTheKeyingArguments) {
    auto key = [](LogHandle const& h, std::uint32_t args) { return std::to_string(h.idHash() ^ args) + "|"; };
    EXPECT_EQ(limiter.asked, (Strings{key(one, first) + "p,,|0", key(one, first) + "p,,|0",
                                      key(none, 0) + ",,|0", key(all, three) + "a,b,c|0"}));
-   EXPECT_EQ(limiter.logged(), (Strings{"p,down,timer|" + std::to_string(first) + "|p is down (timer)",
-                                        ",,|0|restart timed out", "a,b,c|" + std::to_string(three) + "|a/b/c on d"}));
+   EXPECT_EQ(limiter.logged(),
+             (Strings{"p,down,timer|" + std::to_string(first) + "|p is down (timer)",
+                      ",,|0|restart timed out", "a,b,c|" + std::to_string(three) + "|a/b/c on d"}));
 }
 
 // A key's bucket holds `burst` messages and earns `burst` per period; another key, or another handle, has
@@ -180,9 +181,9 @@ TEST(ZatLog, DefaultLimiterIsATokenBucketPerKey) {
    // The key is the leading argument only; the rest does not matter.
    logEvent(h, "blue", "1");
    logEvent(other, "red", "1");
-   EXPECT_EQ(capture.takeLines(), (Strings{"ZAT_LOG_TEST_LIMIT: vrf red: 1", "ZAT_LOG_TEST_LIMIT: vrf red: 2",
-                                           "ZAT_LOG_TEST_LIMIT: vrf blue: 1",
-                                           "ZAT_LOG_TEST_LIMIT_OTHER: vrf red: 1"}));
+   EXPECT_EQ(capture.takeLines(),
+             (Strings{"ZAT_LOG_TEST_LIMIT: vrf red: 1", "ZAT_LOG_TEST_LIMIT: vrf red: 2",
+                      "ZAT_LOG_TEST_LIMIT: vrf blue: 1", "ZAT_LOG_TEST_LIMIT_OTHER: vrf red: 1"}));
    // Two per ten seconds: one token back after five.
    clock.now = 104.9;
    logEvent(h, "red", "early");

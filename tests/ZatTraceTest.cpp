@@ -116,8 +116,9 @@ TEST(ZatTrace, PartsRenderByKindAndFailuresStayInside) {
                  << Prefix{"10.0.0.0/8"});
    // An exception from a part leaves the statement, and the half-built line is dropped.
    EXPECT_THROW(ZAT_TRACE(th, 4, "before " << Throwing{}), std::runtime_error);
-   EXPECT_EQ(capture.takeTexts(), (std::vector<std::string>{"stubuf(null)|truefalse|24-5 18446744073709551615 -17",
-                                                            "0.1 1 1e+300 1712345678.125 0.1 -0 <10.0.0.0/8>"}));
+   EXPECT_EQ(capture.takeTexts(),
+             (std::vector<std::string>{"stubuf(null)|truefalse|24-5 18446744073709551615 -17",
+                                       "0.1 1 1e+300 1712345678.125 0.1 -0 <10.0.0.0/8>"}));
 
    // A failing sink never reaches the traced code.
    traceSinkIs([](TraceLine const&) { throw std::runtime_error("sink down"); });
@@ -163,10 +164,14 @@ TEST(ZatTrace, LevelsFromTextByName) {
    TraceHandle::levelsIs("*=none;ZatTraceTestCfgB=15,0");
    EXPECT_EQ(a.levels(), 0u);
    EXPECT_EQ(b.levels(), 0x8001u);
-   for (auto [text, offset] : std::vector<std::pair<char const*, std::size_t>>{
-           {"ZatTraceTestCfgA=16", 17}, {"ZatTraceTestCfgA=8-6", 17}, {"ZatTraceTestCfgA=", 17},
-           {"ZatTraceTestCfgA=4,,5", 19}, {"ZatTraceTestCfgA=04", 17}, {"=4", 0}, {"ZatTraceTestCfgA", 0},
-           {"ZatTraceTestCfgA=x", 17}}) {
+   for (auto [text, offset] : std::vector<std::pair<char const*, std::size_t>>{{"ZatTraceTestCfgA=16", 17},
+                                                                               {"ZatTraceTestCfgA=8-6", 17},
+                                                                               {"ZatTraceTestCfgA=", 17},
+                                                                               {"ZatTraceTestCfgA=4,,5", 19},
+                                                                               {"ZatTraceTestCfgA=04", 17},
+                                                                               {"=4", 0},
+                                                                               {"ZatTraceTestCfgA", 0},
+                                                                               {"ZatTraceTestCfgA=x", 17}}) {
       try {
          TraceHandle::levelsIs(std::string("ZatTraceTestCfgB=1;") + text);
          ADD_FAILURE() << text;

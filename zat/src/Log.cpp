@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Zat/Exception.h"
 #include "Zat/Hash.h"

@@ -83,7 +83,8 @@ struct LevelsParser {
       auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), value);
       if (ec != std::errc() || end != w.data() + w.size() || w.empty() || value > TraceHandle::maxLevel ||
           (w.size() > 1 && w[0] == '0')) {
-         fail("expected a level 0.." + std::to_string(TraceHandle::maxLevel) + ", not '" + std::string(w) + "'",
+         fail("expected a level 0.." + std::to_string(TraceHandle::maxLevel) + ", not '" + std::string(w) +
+                  "'",
               offset);
       }
       return value;
@@ -104,7 +105,8 @@ struct LevelsParser {
          while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
          std::size_t const dash = item.find('-');
          int const low = level(item.substr(0, dash), itemStart);
-         int const high = dash == std::string_view::npos ? low : level(item.substr(dash + 1), itemStart + dash + 1);
+         int const high =
+             dash == std::string_view::npos ? low : level(item.substr(dash + 1), itemStart + dash + 1);
          if (high < low) fail("the range " + std::string(item) + " runs backwards", itemStart);
          for (int l = low; l <= high; ++l) bits |= std::uint16_t(1u << l);
          if (comma == std::string_view::npos) return bits;

@@ -89,7 +89,8 @@ LogSink logSinkIs(LogSink sink);
 std::string_view severityName(int severity);
 // One message as the default sink writes it, without the newline: the time in UTC to the millisecond,
 // the handle's name, its severity's name and the message.
-//    2024-05-01T12:00:00.250Z KRO_VEL_RULE_PROGRAMMED INFO: VEL rule for policy p of firewall s/fw, VRF b was installed
+//    2024-05-01T12:00:00.250Z KRO_VEL_RULE_PROGRAMMED INFO: VEL rule for policy p of firewall s/fw, VRF b was
+//    installed
 String logLineText(LogHandle const& handle, String const& text, Seconds time);
 
 // One kind of event. Handles are built once, at load time, and register themselves by name so tools can
