@@ -19,32 +19,33 @@ std::string argsOf(LogString const& s) {
    return s.arg(0).str() + "," + s.arg(1).str() + "," + s.arg(2).str() + "|" + std::to_string(s.hash());
 }
 
-// Records the sink's messages as "args|hash|text" and the limiter's questions as "key|args|hash" of what
-// it may see, answering them from a script (yes once the script runs out); then puts the defaults back.
-struct LogCapture {
-   Strings logged, asked;
+// Records the limiter's questions as "key|args|hash" of what it may see, answering them from a script
+// (yes once the script runs out), and the messages as "args|hash|text"; then puts the defaults back.
+struct ScriptedLimiter {
+   LogCapture capture;
+   Strings asked;
    std::vector<bool> answers;
-   explicit LogCapture(bool limit = true) {
-      logSinkIs([this](LogHandle const&, LogString const& s, String const& text) {
-         logged.push_back(argsOf(s) + "|" + text.str());
-      });
-      if (!limit) return;
+   ScriptedLimiter() {
       rateLimiterIs([this](LogHandle const&, std::uint32_t key, LogString const& pending) {
          asked.push_back(std::to_string(key) + "|" + argsOf(pending));
          return asked.size() > answers.size() || answers[asked.size() - 1];
       });
    }
-   ~LogCapture() {
-      logSinkIs({});
-      rateLimiterIs({});
-   }
-   // The texts logged since the last call.
-   Strings texts() {
+   ~ScriptedLimiter() { rateLimiterIs({}); }
+   Strings logged() {
       Strings out;
-      for (std::string const& s : logged) out.push_back(s.substr(s.rfind('|') + 1));
-      logged.clear();
+      for (auto const& m : capture.take()) out.push_back(argsOf(m.args) + "|" + m.text.str());
       return out;
    }
+};
+
+// A fake clock for the test's duration.
+struct FakeClock {
+   Seconds now = 0;
+   FakeClock() {
+      System::clockIs([this] { return now; });
+   }
+   ~FakeClock() { System::clockIs({}); }
 };
 
 std::string preconditionText(auto fn) {
@@ -76,15 +77,18 @@ TEST(ZatLog, HandlesKeepTheirFieldsAndRegisterByName) {
       EXPECT_EQ(h.format(), String("peer %s went %s"));
       EXPECT_EQ(h.explanation(), String("A peer changed state."));
       EXPECT_EQ(h.recommendedAction(), CallSupportIfPersists);
-      EXPECT_EQ(h.minInterval(), 2.5);
-      EXPECT_EQ(h.doubleParam(), 1.5);
-      EXPECT_EQ(h.unsignedParam(), 7u);
+      EXPECT_EQ(h.period(), 2.5);
+      EXPECT_EQ(h.burst(), 1.5);
+      EXPECT_EQ(h.handleBurst(), 7u);
       EXPECT_EQ(h.rateLimitArgsMask(), 2u);
       EXPECT_EQ(h.argCount(), 2u);
       // The same on every run and platform: the hash of the name.
       EXPECT_EQ(h.idHash(), hashSingleAttr(0, std::string_view("ZAT_LOG_TEST_FIELDS")));
       {
-         LogHandle twin("ZAT_LOG_TEST_FIELDS", 6, "", "", NoActionRequired, 0, 1.0, 0, 0);
+         // The numbers every generated handle passes: the default period, every argument up to three.
+         LogHandle twin("ZAT_LOG_TEST_FIELDS", 6, "%s%s%s%s", "", NoActionRequired, 0, 1.0, 0, 0);
+         EXPECT_EQ(twin.period(), LogHandle::defaultPeriod);
+         EXPECT_EQ(twin.rateLimitArgsMask(), 3u);
          EXPECT_EQ(LogHandle::find("ZAT_LOG_TEST_FIELDS"), &h);
          auto names = LogHandle::names();
          EXPECT_EQ(std::count(names.begin(), names.end(), String("ZAT_LOG_TEST_FIELDS")), 1);
@@ -96,24 +100,29 @@ TEST(ZatLog, HandlesKeepTheirFieldsAndRegisterByName) {
 }
 
 TEST(ZatLog, BadHandlesAreRefusedAndNotRegistered) {
-   auto make = [](int severity, char const* format, Seconds interval, unsigned rateArgs) {
+   auto make = [](int severity, char const* format, Seconds period, double burst, unsigned rateArgs) {
       return [=] {
-         LogHandle("ZAT_LOG_TEST_BAD", severity, format, "", ContactSupport, interval, 1.0, rateArgs, 0);
+         LogHandle("ZAT_LOG_TEST_BAD", severity, format, "", ContactSupport, period, burst, rateArgs, 0);
       };
    };
-   EXPECT_EQ(preconditionText(make(3, "count %d", 0, 0)),
+   EXPECT_EQ(preconditionText(make(3, "count %d", 0, 1, 0)),
              "log ZAT_LOG_TEST_BAD: format 'count %d' may use only %s (offset 6)");
-   EXPECT_EQ(preconditionText(make(3, "%s%s%s%s%s", 0, 0)),
+   EXPECT_EQ(preconditionText(make(3, "%s%s%s%s%s", 0, 1, 0)),
              "log ZAT_LOG_TEST_BAD: format '%s%s%s%s%s' has 5 arguments, at most 4 are allowed");
-   EXPECT_EQ(preconditionText(make(3, "%s", 0, 4)),
+   EXPECT_EQ(preconditionText(make(3, "%s", 0, 1, 4)),
              "log ZAT_LOG_TEST_BAD: 4 rate-limiting arguments, at most 3 are allowed");
+   EXPECT_EQ(preconditionText(make(3, "", -1, 1, 0)),
+             "log ZAT_LOG_TEST_BAD: the rate-limit period must be 0 or more seconds");
+   EXPECT_EQ(preconditionText(make(3, "", 0, 0.999, 0)),
+             "log ZAT_LOG_TEST_BAD: the burst must be a finite number of 1 or more");
    for (char const* format : {"trailing %", "%5s", "%S", "% s", "%ls", "50% off"}) {
-      EXPECT_THROW(make(3, format, 0, 0)(), PreconditionException) << format;
+      EXPECT_THROW(make(3, format, 0, 1, 0)(), PreconditionException) << format;
    }
-   EXPECT_THROW(make(-1, "", 0, 0)(), PreconditionException);
-   EXPECT_THROW(make(8, "", 0, 0)(), PreconditionException);
-   EXPECT_THROW(make(3, "", -1, 0)(), PreconditionException);
-   EXPECT_THROW(make(3, "", NAN, 0)(), PreconditionException);
+   EXPECT_THROW(make(-1, "", 0, 1, 0)(), PreconditionException);
+   EXPECT_THROW(make(8, "", 0, 1, 0)(), PreconditionException);
+   EXPECT_THROW(make(3, "", NAN, 1, 0)(), PreconditionException);
+   EXPECT_THROW(make(3, "", 0, NAN, 0)(), PreconditionException);
+   EXPECT_THROW(make(3, "", 0, INFINITY, 0)(), PreconditionException);
    EXPECT_THROW(LogHandle("", 3, "", "", ContactSupport, 0, 1.0, 0, 0), PreconditionException);
    EXPECT_EQ(LogHandle::find("ZAT_LOG_TEST_BAD"), nullptr);
    // The edges that are fine.
@@ -139,63 +148,102 @@ TEST(ZatLog, LogStringSlotsAndArgsHash) {
 
 // The limiter is asked about the handle's key mixed with the leading arguments, and sees only those; a
 // refused message goes no further, an allowed one reaches the sink whole, with the hash of those
-// arguments.
+// arguments. A fourth argument never keys the limit.
 TEST(ZatLog, TheLimiterSeesOnlyTheKeyingArguments) {
-   LogCapture capture;
-   capture.answers = {false};
+   ScriptedLimiter limiter;
+   limiter.answers = {false};
    LogHandle one("ZAT_LOG_TEST_ONE", 3, "%s is %s (%s)", "", ContactSupport, 0, 1.0, 1, 0);
-   LogHandle none("ZAT_LOG_TEST_NONE", 6, "%s/%s", "", NoActionRequired, 0, 1.0, 0, 0);
-   LogHandle all("ZAT_LOG_TEST_ALL", 6, "%s/%s/%s", "", NoActionRequired, 0, 1.0, 3, 0);
+   LogHandle none("ZAT_LOG_TEST_NONE", 6, "restart timed out", "", NoActionRequired, 0, 1.0, 0, 0);
+   LogHandle all("ZAT_LOG_TEST_ALL", 6, "%s/%s/%s on %s", "", NoActionRequired, 0, 1.0, 0, 0);
    std::uint32_t const first = logArgsHash(logStringOf("p", "", ""), 1);
    std::uint32_t const three = logArgsHash(logStringOf("a", "b", "c"), 3);
    logEvent(one, "p", "down", "timer");
    logEvent(one, "p", "down", "timer");
-   logEvent(none, "a", "b");
-   logEvent(all, "a", "b", "c");
+   logEvent(none);
+   logEvent(all, "a", "b", "c", "d");
    auto key = [](LogHandle const& h, std::uint32_t args) { return std::to_string(h.idHash() ^ args) + "|"; };
-   EXPECT_EQ(capture.asked, (Strings{key(one, first) + "p,,|0", key(one, first) + "p,,|0",
+   EXPECT_EQ(limiter.asked, (Strings{key(one, first) + "p,,|0", key(one, first) + "p,,|0",
                                      key(none, 0) + ",,|0", key(all, three) + "a,b,c|0"}));
-   EXPECT_EQ(capture.logged, (Strings{"p,down,timer|" + std::to_string(first) + "|p is down (timer)",
-                                      "a,b,|0|a/b", "a,b,c|" + std::to_string(three) + "|a/b/c"}));
+   EXPECT_EQ(limiter.logged(),
+             (Strings{"p,down,timer|" + std::to_string(first) + "|p is down (timer)",
+                      ",,|0|restart timed out", "a,b,c|" + std::to_string(three) + "|a/b/c on d"}));
 }
 
-TEST(ZatLog, DefaultLimiterAllowsAKeyOncePerInterval) {
-   LogCapture capture(false);
-   Seconds now = 0;
-   System::clockIs([&] { return now; });
-   LogHandle h("ZAT_LOG_TEST_LIMIT", 4, "vrf %s: %s", "", ContactSupport, 10, 1.0, 1, 0);
-   LogHandle other("ZAT_LOG_TEST_LIMIT_OTHER", 4, "vrf %s: %s", "", ContactSupport, 10, 1.0, 1, 0);
-   now = 100;
-   logEvent(h, "red", "first");
-   logEvent(h, "red", "again at once");
+// A key's bucket holds `burst` messages and earns `burst` per period; another key, or another handle, has
+// its own; the handle's own bucket caps them all together.
+TEST(ZatLog, DefaultLimiterIsATokenBucketPerKey) {
+   LogCapture capture;
+   FakeClock clock;
+   clock.now = 100;
+   LogHandle h("ZAT_LOG_TEST_LIMIT", 4, "vrf %s: %s", "", ContactSupport, 10, 2.0, 1, 0);
+   LogHandle other("ZAT_LOG_TEST_LIMIT_OTHER", 4, "vrf %s: %s", "", ContactSupport, 10, 2.0, 1, 0);
+   for (char const* text : {"1", "2", "3"}) logEvent(h, "red", text);
    // The key is the leading argument only; the rest does not matter.
-   logEvent(h, "blue", "first");
-   logEvent(other, "red", "other handle");
-   EXPECT_EQ(capture.texts(), (Strings{"vrf red: first", "vrf blue: first", "vrf red: other handle"}));
-   now = 109.999;
-   logEvent(h, "red", "just before");
-   EXPECT_TRUE(capture.texts().empty());
-   now = 110;
-   logEvent(h, "red", "on the interval");
-   logEvent(h, "red", "and not twice");
-   EXPECT_EQ(capture.texts(), Strings{"vrf red: on the interval"});
-   // A clock set back does not mute the key until it catches up.
-   now = 50;
-   logEvent(h, "red", "clock went back");
-   logEvent(h, "red", "but still limited");
-   EXPECT_EQ(capture.texts(), Strings{"vrf red: clock went back"});
-   LogHandle unlimited("ZAT_LOG_TEST_UNLIMITED", 4, "%s", "", ContactSupport, 0, 1.0, 1, 0);
-   logEvent(unlimited, "x");
-   logEvent(unlimited, "x");
-   EXPECT_EQ(capture.texts(), (Strings{"x", "x"}));
-   System::clockIs({});
+   logEvent(h, "blue", "1");
+   logEvent(other, "red", "1");
+   EXPECT_EQ(capture.takeLines(),
+             (Strings{"ZAT_LOG_TEST_LIMIT: vrf red: 1", "ZAT_LOG_TEST_LIMIT: vrf red: 2",
+                      "ZAT_LOG_TEST_LIMIT: vrf blue: 1", "ZAT_LOG_TEST_LIMIT_OTHER: vrf red: 1"}));
+   // Two per ten seconds: one token back after five.
+   clock.now = 104.9;
+   logEvent(h, "red", "early");
+   clock.now = 105;
+   logEvent(h, "red", "refilled");
+   logEvent(h, "red", "spent");
+   EXPECT_EQ(capture.takeLines(), Strings{"ZAT_LOG_TEST_LIMIT: vrf red: refilled"});
+   // A clock set back refills the key instead of muting it until the clock catches up.
+   clock.now = 50;
+   for (char const* text : {"back 1", "back 2", "back 3"}) logEvent(h, "red", text);
+   EXPECT_EQ(capture.takeLines().size(), 2u);
+
+   // The handle's own cap: three messages per period whatever the arguments, spent only when both allow.
+   LogHandle capped("ZAT_LOG_TEST_CAPPED", 3, "%s", "", ContactSupport, 30, 1.0, 0, 3);
+   for (char const* key : {"a", "a", "b", "c", "d"}) logEvent(capped, key);
+   clock.now = 60;
+   logEvent(capped, "d");
+   EXPECT_EQ(capture.takeLines(), (Strings{"ZAT_LOG_TEST_CAPPED: a", "ZAT_LOG_TEST_CAPPED: b",
+                                           "ZAT_LOG_TEST_CAPPED: c", "ZAT_LOG_TEST_CAPPED: d"}));
+
+   // The default period: the same message about the same things once every ten seconds.
+   LogHandle plain("ZAT_LOG_TEST_PLAIN", 6, "%s", "", NoActionRequired, 0, 1.0, 0, 0);
+   logEvent(plain, "x");
+   clock.now = 69.999;
+   logEvent(plain, "x");
+   clock.now = 70;
+   logEvent(plain, "x");
+   EXPECT_EQ(capture.takeLines().size(), 2u);
+   logRateLimitsReset();
+   logEvent(plain, "x");
+   EXPECT_EQ(capture.takeLines().size(), 1u);
 }
 
-TEST(ZatLog, DefaultSinkWritesToStderr) {
+// Forgetting refilled buckets, once thousands of keys are remembered, must not forget one still short.
+TEST(ZatLog, DefaultLimiterForgetsOnlyRefilledKeys) {
+   LogCapture capture;
+   FakeClock clock;
+   LogHandle h("ZAT_LOG_TEST_MANY", 4, "%s", "", ContactSupport, 10, 1.0, 1, 0);
+   logEvent(h, "busy");
+   clock.now = 5;
+   for (int i = 0; i < 5000; ++i) logEvent(h, "key" + std::to_string(i));
+   logEvent(h, "busy");
+   EXPECT_EQ(capture.take().size(), 5001u);
+   clock.now = 10;
+   logEvent(h, "busy");
+   EXPECT_EQ(capture.takeLines(), Strings{"ZAT_LOG_TEST_MANY: busy"});
+}
+
+TEST(ZatLog, DefaultSinkWritesOneTimestampedLineToStderr) {
+   FakeClock clock;
+   clock.now = 1714564800.25;
    LogHandle h("ZAT_LOG_TEST_STDERR", 3, "link %s is %s", "", ContactSupport, 0, 1.0, 0, 0);
    testing::internal::CaptureStderr();
    logEvent(h, "et1", "down");
+   clock.now = -0.5;
    h.log(logStringOf("et2", "up", "ignored"));
    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-             "%ZAT_LOG_TEST_STDERR-3: link et1 is down\n%ZAT_LOG_TEST_STDERR-3: link et2 is up\n");
+             "2024-05-01T12:00:00.250Z ZAT_LOG_TEST_STDERR ERROR: link et1 is down\n"
+             "1969-12-31T23:59:59.500Z ZAT_LOG_TEST_STDERR ERROR: link et2 is up\n");
+   EXPECT_EQ(severityName(0), "EMERG");
+   EXPECT_EQ(severityName(6), "INFO");
+   EXPECT_EQ(severityName(8), "UNKNOWN");
 }

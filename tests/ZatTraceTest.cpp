@@ -20,15 +20,6 @@ using Texts = std::vector<String>;
 
 namespace {
 
-// Collects the trace lines emitted while it lives, then puts the default sink back.
-struct TraceCapture {
-   std::vector<TraceLine> lines;
-   TraceCapture() {
-      traceSinkIs([this](TraceLine const& l) { lines.push_back(l); });
-   }
-   ~TraceCapture() { traceSinkIs({}); }
-};
-
 // Installs a default ring handle for the test and removes it afterwards.
 struct RingGuard {
    std::shared_ptr<RingTrace> previous = RingTrace::defaultHandle();
@@ -92,9 +83,10 @@ TEST(ZatTrace, LevelsGateTheStatementAndTheLineNamesItsSource) {
    th.levelIs(6, false);
    ZAT_TRACE(th, 6, "again " << ++evaluated);
    EXPECT_EQ(evaluated, 1);
-   ASSERT_EQ(capture.lines.size(), 1u);
-   EXPECT_EQ(capture.lines[0].file, String(__FILE__));
-   EXPECT_EQ(traceLineText(capture.lines[0]).str(),
+   auto const lines = capture.take();
+   ASSERT_EQ(lines.size(), 1u);
+   EXPECT_EQ(lines[0].file, String(__FILE__));
+   EXPECT_EQ(traceLineText(lines[0]).str(),
              "ZatTraceTestLevels/6 ZatTraceTest.cpp:" + std::to_string(line) + " TestBody: count 1, pair 4");
 
    // Levels 0 to 15 exist, no others.
@@ -124,9 +116,9 @@ TEST(ZatTrace, PartsRenderByKindAndFailuresStayInside) {
                  << Prefix{"10.0.0.0/8"});
    // An exception from a part leaves the statement, and the half-built line is dropped.
    EXPECT_THROW(ZAT_TRACE(th, 4, "before " << Throwing{}), std::runtime_error);
-   ASSERT_EQ(capture.lines.size(), 2u);
-   EXPECT_EQ(capture.lines[0].text, String("stubuf(null)|truefalse|24-5 18446744073709551615 -17"));
-   EXPECT_EQ(capture.lines[1].text, String("0.1 1 1e+300 1712345678.125 0.1 -0 <10.0.0.0/8>"));
+   EXPECT_EQ(capture.takeTexts(),
+             (std::vector<std::string>{"stubuf(null)|truefalse|24-5 18446744073709551615 -17",
+                                       "0.1 1 1e+300 1712345678.125 0.1 -0 <10.0.0.0/8>"}));
 
    // A failing sink never reaches the traced code.
    traceSinkIs([](TraceLine const&) { throw std::runtime_error("sink down"); });
@@ -154,6 +146,51 @@ TEST(ZatTrace, RegistrySwitchesEveryHandleOfAName) {
       EXPECT_FALSE(first.enabled(8));
    }
    EXPECT_EQ(TraceHandle::find("ZatTraceTestShared"), nullptr);
+}
+
+// Levels from a text: each entry sets its handles' levels exactly, in order, for live handles and for
+// those built later; a text that does not read changes nothing.
+TEST(ZatTrace, LevelsFromTextByName) {
+   TraceHandle a("ZatTraceTestCfgA", true);
+   TraceHandle b("ZatTraceTestCfgB", false);
+   TraceHandle::levelsIs(" ZatTraceTestCfgA = 4, 6-8 ;ZatTraceTestCfgB=all;");
+   EXPECT_EQ(a.levels(), 0x1d0u);
+   EXPECT_EQ(b.levels(), 0xffffu);
+   {
+      // Remembered for a handle built later (another unit loading).
+      TraceHandle late("ZatTraceTestCfgA", false);
+      EXPECT_EQ(late.levels(), 0x1d0u);
+   }
+   TraceHandle::levelsIs("*=none;ZatTraceTestCfgB=15,0");
+   EXPECT_EQ(a.levels(), 0u);
+   EXPECT_EQ(b.levels(), 0x8001u);
+   for (auto [text, offset] : std::vector<std::pair<char const*, std::size_t>>{{"ZatTraceTestCfgA=16", 17},
+                                                                               {"ZatTraceTestCfgA=8-6", 17},
+                                                                               {"ZatTraceTestCfgA=", 17},
+                                                                               {"ZatTraceTestCfgA=4,,5", 19},
+                                                                               {"ZatTraceTestCfgA=04", 17},
+                                                                               {"=4", 0},
+                                                                               {"ZatTraceTestCfgA", 0},
+                                                                               {"ZatTraceTestCfgA=x", 17}}) {
+      try {
+         TraceHandle::levelsIs(std::string("ZatTraceTestCfgB=1;") + text);
+         ADD_FAILURE() << text;
+      } catch (RangeException const& e) {
+         EXPECT_NE(std::string(e.what()).find("at offset " + std::to_string(offset + 19) + " "),
+                   std::string::npos)
+             << e.what();
+      }
+   }
+   EXPECT_EQ(b.levels(), 0x8001u);
+   TraceHandle later("ZatTraceTestCfgB", false);
+   EXPECT_EQ(later.levels(), 0x8001u);
+   // Each text replaces the one before for later handles; an empty one only forgets.
+   TraceHandle::levelsIs("*=none");
+   TraceHandle none("ZatTraceTestCfgC", true);
+   TraceHandle::levelsIs("");
+   TraceHandle all("ZatTraceTestCfgC", true);
+   EXPECT_EQ(none.levels(), 0u);
+   EXPECT_EQ(all.levels(), 0xffffu);
 }
 
 TEST(ZatTrace, DefaultSinkWritesOneLineToStderr) {
@@ -310,9 +347,13 @@ TEST(ZatTwinTrace, EachSideHasItsOwnSwitchAndBothGetTheSameText) {
    auto twin = [&](std::string_view prefix) {
       ZAT_TWINTRACE(th, 6, "route ", prefix, " metric ", 1.5, " up ", true, " n ", ++evaluated);
    };
+   std::vector<TraceLine> seen;
    auto lines = [&] {
       Texts out;
-      for (TraceLine const& l : capture.lines) out.push_back(l.text);
+      for (TraceLine const& l : capture.take()) {
+         seen.push_back(l);
+         out.push_back(l.text);
+      }
       return out;
    };
 
@@ -329,8 +370,8 @@ TEST(ZatTwinTrace, EachSideHasItsOwnSwitchAndBothGetTheSameText) {
                                   "route 10.1.0.0/16 metric 1.500000 up true n 2"}));
    EXPECT_EQ(lines(), (Texts{"route 10.1.0.0/16 metric 1.500000 up true n 2",
                              "route 10.2.0.0/16 metric 1.500000 up true n 3"}));
-   EXPECT_EQ(capture.lines[0].level, 6);
-   EXPECT_EQ(capture.lines[0].handleName, String("ZatTwinTestBoth"));
+   EXPECT_EQ(seen[0].level, 6);
+   EXPECT_EQ(seen[0].handleName, String("ZatTwinTestBoth"));
 
    // A disabled ring message turns only the ring side off.
    RingTrace::defaultHandleIs(ringWith(file));
@@ -340,12 +381,12 @@ TEST(ZatTwinTrace, EachSideHasItsOwnSwitchAndBothGetTheSameText) {
    th.levelIs(6, true);
    twin("10.5.0.0/16");
    EXPECT_EQ(evaluated, 4);
-   EXPECT_EQ(capture.lines.size(), 3u);
+   EXPECT_EQ(lines(), Texts{"route 10.5.0.0/16 metric 1.500000 up true n 4"});
    EXPECT_EQ(file->recordsWritten(), 2u);
 
    // One-byte integers are numbers; formatting an argument leaves behind does not reach the next.
    char const* nullText = nullptr;
    ZAT_TWINTRACE(th, 6, "", std::uint8_t(7), " ", std::int8_t(-7), " ", 'c', " ", HexLeaver{}, " ", 255, " ",
                  nullText);
-   EXPECT_EQ(capture.lines.back().text, String("7 -7 c ff 255 (null)"));
+   EXPECT_EQ(lines(), Texts{"7 -7 c ff 255 (null)"});
 }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Zat/Exception.h"
 #include "Zat/Hash.h"
@@ -64,7 +66,7 @@ std::shared_ptr<F const> installed(std::shared_ptr<F const> LogGlobals::*member)
 }
 
 template <class F>
-void install(std::shared_ptr<F const> LogGlobals::*member, F f) {
+F install(std::shared_ptr<F const> LogGlobals::*member, F f) {
    std::shared_ptr<F const> next;
    if (f) next = std::make_shared<F const>(std::move(f));
    auto& g = globals();
@@ -72,7 +74,24 @@ void install(std::shared_ptr<F const> LogGlobals::*member, F f) {
       std::lock_guard lock(g.mutex);
       (g.*member).swap(next);
    }
-   // `next` holds the previous one, released outside the lock.
+   // `next` holds the previous one, copied out and released outside the lock.
+   return next ? *next : F();
+}
+
+// The calendar form of `time` in UTC to the millisecond; a time the calendar cannot hold is written as
+// its number of seconds.
+std::string utcText(Seconds time) {
+   double const t = double(time);
+   if (!std::isfinite(t) || std::fabs(t) > 1e15) return std::to_string(t);
+   double const whole = std::floor(t);
+   auto millis = static_cast<int>((t - whole) * 1000.0);
+   std::time_t const secs = static_cast<std::time_t>(whole);
+   std::tm tm{};
+   if (!gmtime_r(&secs, &tm)) return std::to_string(t);
+   char buf[64];
+   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, std::min(millis, 999));
+   return buf;
 }
 
 }  // namespace
@@ -102,39 +121,63 @@ std::uint32_t logArgsHash(LogString const& logString, unsigned n) {
    return h.result();
 }
 
-void rateLimiterIs(RateLimiter limiter) {
-   install(&LogGlobals::limiter, std::move(limiter));
+RateLimiter rateLimiterIs(RateLimiter limiter) {
+   return install(&LogGlobals::limiter, std::move(limiter));
 }
 
-void logSinkIs(LogSink sink) {
-   install(&LogGlobals::sink, std::move(sink));
+LogSink logSinkIs(LogSink sink) {
+   return install(&LogGlobals::sink, std::move(sink));
+}
+
+void logRateLimitsReset() {
+   auto& g = globals();
+   std::lock_guard lock(g.mutex);
+   for (LogHandle const* h : g.handles) h->limiterReset();
+}
+
+std::string_view severityName(int severity) {
+   static constexpr std::string_view names[] = {"EMERG",   "ALERT",  "CRIT", "ERROR",
+                                                "WARNING", "NOTICE", "INFO", "DEBUG"};
+   return severity >= 0 && severity <= LogHandle::maxSeverity ? names[severity] : "UNKNOWN";
+}
+
+String logLineText(LogHandle const& handle, String const& text, Seconds time) {
+   std::string line = utcText(time);
+   line.append(" ").append(handle.name().view()).append(" ").append(severityName(handle.severity()));
+   line.append(": ").append(text.view());
+   return String(std::move(line));
 }
 
 LogHandle::LogHandle(String name, int severity, String format, String explanation, String recommendedAction,
-                     Seconds minInterval, double doubleParam, unsigned rateLimitArgs, unsigned unsignedParam)
+                     Seconds period, double burst, unsigned rateLimitArgs, unsigned handleBurst)
     : name_(std::move(name)),
       severity_(severity),
       format_(std::move(format)),
       explanation_(std::move(explanation)),
       recommendedAction_(std::move(recommendedAction)),
-      minInterval_(minInterval),
-      doubleParam_(doubleParam),
+      period_(period == 0 ? Seconds(defaultPeriod) : period),
+      burst_(burst),
       rateLimitArgs_(rateLimitArgs),
-      unsignedParam_(unsignedParam),
-      idHash_(hashSingleAttr(0, name_.view())) {
+      handleBurst_(handleBurst),
+      idHash_(hashSingleAttr(0, name_.view())),
+      handleBucket_{double(handleBurst), 0} {
    if (name_.empty()) throwPreconditionException("a log handle needs a name");
    if (severity_ < 0 || severity_ > maxSeverity) {
       throwPreconditionException("log " + name_.str() + ": severity " + std::to_string(severity_) +
                                  " is outside 0..7");
    }
    argCount_ = countArgs(name_, format_);
-   if (minInterval_.isNan() || minInterval_ < 0) {
-      throwPreconditionException("log " + name_.str() + ": the minimum interval must be 0 or more seconds");
+   if (period_.isNan() || period_ < 0) {
+      throwPreconditionException("log " + name_.str() + ": the rate-limit period must be 0 or more seconds");
+   }
+   if (!(burst_ >= 1) || !std::isfinite(burst_)) {
+      throwPreconditionException("log " + name_.str() + ": the burst must be a finite number of 1 or more");
    }
    if (rateLimitArgs_ > LogString::maxRateLimitArgs) {
       throwPreconditionException("log " + name_.str() + ": " + std::to_string(rateLimitArgs_) +
                                  " rate-limiting arguments, at most 3 are allowed");
    }
+   if (rateLimitArgs_ == 0) rateLimitArgs_ = std::min(argCount_, LogString::maxRateLimitArgs);
    auto& g = globals();
    std::lock_guard lock(g.mutex);
    g.handles.push_back(this);
@@ -151,23 +194,48 @@ bool LogHandle::okToLog(std::uint32_t key, LogString const& pending) const {
    return defaultOkToLog(key);
 }
 
+bool LogHandle::refilled(Bucket& bucket, double size, Seconds now) const {
+   if (now < bucket.at) {
+      bucket.tokens = size;
+   } else {
+      bucket.tokens = std::min(size, bucket.tokens + double(now - bucket.at) / double(period_) * size);
+   }
+   bucket.at = now;
+   return bucket.tokens >= 1;
+}
+
 bool LogHandle::defaultOkToLog(std::uint32_t key) const {
-   if (minInterval_ == 0) return true;
    Seconds const now = System::currentTime();
    std::lock_guard lock(limitMutex_);
-   auto it = lastLogged_.find(key);
-   // A clock set back is treated as the interval having passed rather than muting the key until the
-   // clock catches up.
-   if (it != lastLogged_.end() && now >= it->second && now - it->second < minInterval_) return false;
-   if (it == lastLogged_.end() && lastLogged_.size() >= pruneAt_) {
-      std::erase_if(lastLogged_,
-                    [&](auto const& e) { return now < e.second || now - e.second >= minInterval_; });
-      // Keys still inside their interval stay; waiting for the map to double again keeps the pruning
-      // cost per message constant however many distinct keys arrive.
-      pruneAt_ = std::max(limiterPruneSize, 2 * lastLogged_.size());
+   auto it = buckets_.find(key);
+   bool const known = it != buckets_.end();
+   if (!known && buckets_.size() >= pruneAt_) {
+      // A bucket that has refilled is the same as no bucket at all.
+      for (auto b = buckets_.begin(); b != buckets_.end();) {
+         refilled(b->second, burst_, now);
+         b = b->second.tokens >= burst_ ? buckets_.erase(b) : std::next(b);
+      }
+      // Waiting for the map to double again keeps the pruning cost per message constant however many
+      // distinct keys arrive within one period.
+      pruneAt_ = std::max(limiterPruneSize, 2 * buckets_.size());
    }
-   lastLogged_[key] = now;
+   Bucket fresh{burst_, now};
+   Bucket& bucket = known ? it->second : fresh;
+   if (!refilled(bucket, burst_, now)) return false;
+   if (handleBurst_ != 0) {
+      if (!refilled(handleBucket_, handleBurst_, now)) return false;
+      handleBucket_.tokens -= 1;
+   }
+   bucket.tokens -= 1;
+   if (!known) buckets_.emplace(key, fresh);
    return true;
+}
+
+void LogHandle::limiterReset() const {
+   std::lock_guard lock(limitMutex_);
+   buckets_.clear();
+   pruneAt_ = limiterPruneSize;
+   handleBucket_ = {double(handleBurst_), 0};
 }
 
 String LogHandle::text(LogString const& logString) const {
@@ -184,7 +252,9 @@ void LogHandle::log(LogString const& logString) const {
       (*sink)(*this, logString, message);
       return;
    }
-   std::string line = "%" + name_.str() + "-" + std::to_string(severity_) + ": " + message.str() + "\n";
+   std::string line = logLineText(*this, message, System::currentTime()).str();
+   line.push_back('\n');
+   // One write per message keeps messages from several threads whole.
    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
@@ -219,6 +289,29 @@ void logEvent(LogHandle const& handle, String a0, String a1, String a2, String a
    for (unsigned i = n; i < LogString::slotCount; ++i) logString.argIs(i, std::move(*args[i]));
    logString.hashIs(h);
    handle.log(logString);
+}
+
+LogCapture::LogCapture() {
+   logRateLimitsReset();
+   previous_ = logSinkIs([this](LogHandle const& handle, LogString const& logString, String const& text) {
+      std::lock_guard lock(mutex_);
+      messages_.push_back({handle.name(), handle.severity(), text, logString});
+   });
+}
+
+LogCapture::~LogCapture() {
+   logSinkIs(std::move(previous_));
+}
+
+std::vector<LogCapture::Message> LogCapture::take() {
+   std::lock_guard lock(mutex_);
+   return std::exchange(messages_, {});
+}
+
+std::vector<std::string> LogCapture::takeLines() {
+   std::vector<std::string> out;
+   for (Message const& m : take()) out.push_back(m.name.str() + ": " + m.text.str());
+   return out;
 }
 
 }  // namespace Zat

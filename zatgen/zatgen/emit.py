@@ -168,7 +168,8 @@ def _module(unit, w):
             action = c_string(g.action, w.room() - 4) if g.action_is_text else [f"Zat::{g.action}"]
             w(f"Zat::LogHandle const {g.cpp.text}(").indent().indent()
             w(f'"{g.name}", {g.severity},')
-            for part in (c_string(g.format, w.room()), c_string(g.explanation, w.room()), action):
+            # Each text is followed by a comma, which must fit too.
+            for part in (c_string(g.format, w.room() - 1), c_string(g.explanation, w.room() - 1), action):
                 w("\n".join(part) + ",")
             w("0, 1.0, 0, 0);")
             w.dedent().dedent()

@@ -90,7 +90,8 @@ def _construct(decl, g, w):
     w(f"Zat::Any {T}Construct(std::span<Zat::Any const> args) {{").indent()
     if decl.is_root:
         w(f'if (!args.empty()) Zat::throwNewEntityArgsException("{decl.full_name}");')
-        w(f"return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>({T}::{T}Is(Zat::String()).get()));")
+        w(f"Zat::Ptr<{T}> made = {T}::{T}Is(Zat::String());")
+        w("return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(made.get()));")
     elif "nofactory" in decl.options:
         w("(void)args;")
         w.call("Zat::throwPreconditionException", [f'"{decl.full_name} is created only by the entities that hold it"'],
@@ -109,7 +110,7 @@ def _construct(decl, g, w):
     w.dedent()("}")
     w()
     if decl.is_root:
-        w(f"Zat::Ptr<Zat::Entity> {T}NewEntity(Zat::String const& name) {{ return {T}::{T}Is(name); }}")
+        w.inline(f"Zat::Ptr<Zat::Entity> {T}NewEntity(Zat::String const& name)", f"return {T}::{T}Is(name);")
         w()
     new_entity = f"{T}NewEntity" if decl.is_root else "nullptr"
     w.pack(f"Zat::TypeMethods const k{T}Methods{{", [f"{T}Construct", f"{T}AttrOp", f"{T}Iterator", new_entity],

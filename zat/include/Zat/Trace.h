@@ -11,6 +11,10 @@
 // Lines go to the installed sink (traceSinkIs); the default one writes
 //    VelL3V2LocalTypes/6 File.cpp:123 updateSummaryRoute: route 10.0.0.0/8 via 1.1.1.1
 // to stderr.
+//
+// Levels are switched at run time by handle name, one level at a time (TraceHandle::levelIs) or from a
+// text such as an operator puts in an environment variable (TraceHandle::levelsIs):
+//    VelL3V2LocalTypes=4,6-8;VelL3SharedV2=none;*=all
 #pragma once
 
 #include <atomic>
@@ -20,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <ios>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -112,9 +117,10 @@ struct TraceLine {
 // The line as the default sink writes it, without the newline: the file is cut to its last component.
 String traceLineText(TraceLine const& line);
 
-// Installs the sink every trace line goes to; an empty function restores the default (stderr). A sink
-// may be called from several threads at once.
-void traceSinkIs(std::function<void(TraceLine const&)> sink);
+using TraceSink = std::function<void(TraceLine const&)>;
+// Installs the sink every trace line goes to and returns the one it replaces; an empty function restores
+// the default (stderr). A sink may be called from several threads at once.
+TraceSink traceSinkIs(TraceSink sink);
 
 // A named set of enabled levels. Handles are built once at start-up and live as long as the unit that
 // declares them; each registers itself by name so a tool can switch levels on without knowing where
@@ -147,10 +153,38 @@ class TraceHandle {
    static std::size_t levelIs(std::string_view name, int level, bool on);
    // The names of the live handles, sorted, each once.
    static std::vector<String> names();
+   // Sets the levels of handles by name from `config`: entries NAME=LEVELS separated by ';', where NAME
+   // is a handle name or * for every handle, and LEVELS is none, all, or a comma-separated list of levels
+   // and ranges (4,6-8). Each entry sets its handles' levels to exactly those listed, in the order of the
+   // entries, so "*=none;VelL3V2LocalTypes=8" leaves level 8 of one facility on. The text is also
+   // remembered for handles built later (a unit loaded afterwards), until the next call replaces it; an
+   // empty text only forgets. Spaces around names and levels are ignored. Raises RangeException for a
+   // text that does not read so, changing nothing.
+   static void levelsIs(std::string_view config);
 
  private:
    String name_;
    std::atomic<std::uint16_t> levels_;
+};
+
+// Captures, while it lives, every trace line instead of letting it go to the sink installed before,
+// which it puts back when it ends.
+class TraceCapture {
+ public:
+   TraceCapture();
+   ~TraceCapture();
+   TraceCapture(TraceCapture const&) = delete;
+   TraceCapture& operator=(TraceCapture const&) = delete;
+
+   // The lines captured since the last take(), oldest first, and forgets them.
+   std::vector<TraceLine> take();
+   // Only their texts.
+   std::vector<std::string> takeTexts();
+
+ private:
+   std::mutex mutex_;
+   std::vector<TraceLine> lines_;
+   TraceSink previous_;
 };
 
 // Builds one trace line and hands it to the sink when it is destroyed, at the end of the trace
