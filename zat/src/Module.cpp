@@ -34,6 +34,10 @@ ModuleInfo const* zatModule(std::string_view name) noexcept {
 }
 
 TypeInfo const* zatType(std::string_view fullName) noexcept {
+   if (fullName.starts_with("Ptr<") && fullName.ends_with(">")) {
+      fullName = fullName.substr(4, fullName.size() - 5);
+      if (fullName.ends_with(" const")) fullName.remove_suffix(6);
+   }
    for (ModuleInfo const* m : modules()) {
       for (TypeInfo const& t : m->types) {
          if (t.fullName == fullName) return &t;

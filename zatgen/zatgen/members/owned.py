@@ -20,6 +20,9 @@ class Owned(Member):
     def target(self):
         return self.type.decl
 
+    def table_params(self):
+        return self.target.creator
+
     def params(self):
         return ", ".join(f"{t.param} {name}" for t, name in self.target.creator)
 
