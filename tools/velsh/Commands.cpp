@@ -167,6 +167,9 @@ void cmdSet(Shell& sh, Args const& a) {
    Zat::AttrInfo const& at = *t.attr;
    std::string what = "set " + a[0];
    Zat::Any key, value;
+   if (at.kind == Zat::AttrKind::constructor || at.kind == Zat::AttrKind::constant) {
+      throw Error(a[0] + ": cannot write " + kindName(at.kind) + " " + std::string(at.name));
+   }
    if (at.kind == Zat::AttrKind::collection) {
       key = sh.key(t);
       if (isEntityType(at.elementTypeName)) {
@@ -322,7 +325,9 @@ void cmdLoad(Shell& sh, Args const& a) {
    }
    std::vector<Zat::Any> routes;
    try {
-      routefile::RouteFile file(plainWord(a[2]));
+      std::string name = plainWord(a[2]);
+      if (!sh.baseDir.empty() && !name.starts_with('/') && name != "-") name = sh.baseDir + "/" + name;
+      routefile::RouteFile file(name);
       Ipkit::IpGenPrefix destination;
       Ipkit::IpGenAddr via;
       while (file.next(destination, via)) {

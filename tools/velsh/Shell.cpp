@@ -91,15 +91,12 @@ Zat::Any Shell::value(Zat::TypeInfo const& type, std::string const& word) {
    }
    if (!type.value) throw Error(name + " is not a value type");
    try {
-      return Zat::Any::parse(type, word);
+      // A bare word stands for the quoted string where the type's text is one: fw1 for 'fw1',
+      // 10.0.0.0/8 for '10.0.0.0/8'.
+      bool bare = !word.starts_with('\'') && !word.starts_with("Value(") && type.value->makeDefault &&
+                  Zat::Any::defaultOf(type).strep().view().starts_with('\'');
+      return Zat::Any::parse(type, bare ? quoted(word) : word);
    } catch (Zat::RangeException const& e) {
-      // A bare word stands for the quoted string: fw1 for 'fw1', 10.0.0.0/8 for '10.0.0.0/8'.
-      if (!word.starts_with('\'') && !word.starts_with("Value(")) {
-         try {
-            return Zat::Any::parse(type, quoted(word));
-         } catch (Zat::RangeException const&) {
-         }
-      }
       throw Error("bad " + name + " '" + word + "': " + e.what());
    } catch (Zat::PreconditionException const& e) {
       throw Error(std::string(e.what()) + ": " + name + " cannot be read from text");
@@ -208,6 +205,7 @@ Target Shell::target(std::string const& word) {
       auto const& last = p.steps.back();
       t.attr = t.type->attr(last.attr);
       if (!t.attr) throw Error(word + ": " + std::string(t.type->fullName) + " has no attribute '" + last.attr + "'");
+      if (t.attr->is(Zat::attrHidden)) throw Error(word + ": " + last.attr + " is hidden from generic tools");
       t.key = last.key;
       if (t.key && t.attr->kind != Zat::AttrKind::collection) {
          throw Error(word + ": " + last.attr + " is no collection: it takes no key");

@@ -39,6 +39,8 @@ class Shell {
    bool quitting() const { return quit_; }
 
    std::ostream& out() { return out_; }
+   // Where relative file names of commands start: the script's directory, or the current one.
+   std::string baseDir;
    std::map<std::string, Zat::Any>& vars() { return vars_; }
 
    // A type by its full name or, when only one type has it, its name without namespace.

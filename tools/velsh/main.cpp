@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
          std::cerr << "velsh: cannot read " << args[0] << ": " << std::strerror(errno) << std::endl;
          return 1;
       }
+      if (auto slash = args[0].rfind('/'); slash != std::string::npos) sh.baseDir = args[0].substr(0, slash);
       return runScript(sh, in, args[0]);
    }
    if (!args.empty()) {

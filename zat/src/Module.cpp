@@ -12,6 +12,10 @@ std::vector<ModuleInfo const*>& modules() {
    static std::vector<ModuleInfo const*> all;
    return all;
 }
+std::vector<TypeInfo const*>& foreignTypes() {
+   static std::vector<TypeInfo const*> all;
+   return all;
+}
 }  // namespace
 
 void zatModuleIs(ModuleInfo const& module) {
@@ -43,9 +47,24 @@ TypeInfo const* zatType(std::string_view fullName) noexcept {
          if (t.fullName == fullName) return &t;
       }
    }
+   for (TypeInfo const* t : foreignTypes()) {
+      if (t->fullName == fullName) return t;
+   }
    return nullptr;
 }
 
 std::span<ModuleInfo const* const> zatModules() noexcept { return modules(); }
+
+void zatForeignTypeIs(TypeInfo const& type) {
+   auto& all = foreignTypes();
+   if (std::find(all.begin(), all.end(), &type) == all.end()) all.push_back(&type);
+}
+
+void zatForeignTypeDel(TypeInfo const& type) noexcept {
+   auto& all = foreignTypes();
+   all.erase(std::remove(all.begin(), all.end(), &type), all.end());
+}
+
+std::span<TypeInfo const* const> zatForeignTypes() noexcept { return foreignTypes(); }
 
 }  // namespace Zat

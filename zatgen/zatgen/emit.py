@@ -218,8 +218,22 @@ def _module(unit, w):
     w("namespace {")
     w("// Registers the module once the globals above are built; unregisters it when the library unloads.")
     w("struct Registration {").indent()
-    w(f"Registration() {{ Zat::zatModuleIs({name}Module()); }}")
-    w(f"~Registration() {{ Zat::zatModuleDel({name}Module()); }}")
+    foreign = [f.cpp for f in unit.foreigns]
+    if foreign:
+        # The unit's own foreign values, so that tools find them by name like the unit's types.
+        w("Registration() {").indent()
+        w(f"Zat::zatModuleIs({name}Module());")
+        for cpp in foreign:
+            w(f"Zat::zatForeignTypeIs(Zat::typeInfoOf<{cpp}>());")
+        w.dedent()("}")
+        w("~Registration() {").indent()
+        w(f"Zat::zatModuleDel({name}Module());")
+        for cpp in foreign:
+            w(f"Zat::zatForeignTypeDel(Zat::typeInfoOf<{cpp}>());")
+        w.dedent()("}")
+    else:
+        w(f"Registration() {{ Zat::zatModuleIs({name}Module()); }}")
+        w(f"~Registration() {{ Zat::zatModuleDel({name}Module()); }}")
     w.dedent()("} const registration;")
     w("}  // namespace")
     w()

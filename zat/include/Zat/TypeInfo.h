@@ -157,5 +157,10 @@ ModuleInfo const* zatModule(std::string_view name) noexcept;
 // "Ptr<T const>") gives the entity type T.
 TypeInfo const* zatType(std::string_view fullName) noexcept;
 std::span<ModuleInfo const* const> zatModules() noexcept;
+// A value type that a unit names but no module holds (a platform value written by hand), so that
+// zatType finds it too.
+void zatForeignTypeIs(TypeInfo const& type);
+void zatForeignTypeDel(TypeInfo const& type) noexcept;
+std::span<TypeInfo const* const> zatForeignTypes() noexcept;
 
 }  // namespace Zat
