@@ -6,6 +6,9 @@ set -euo pipefail
 build=$1 source=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+# The README shows the program exactly as built here.
+python3 -c 'import sys; sys.exit(open(sys.argv[1]).read() not in open(sys.argv[2]).read())' \
+  "$source/examples/consumer/main.cpp" "$source/README.md" || { echo "README does not show examples/consumer/main.cpp"; exit 1; }
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 expected="1 summary route; 10.1.2.3 goes via 192.0.2.1"
 

@@ -5,10 +5,10 @@
 #include <sstream>
 
 #include "Ipkit/TypeInfos.h"
-#include "Zat/Entity.h"
 #include "Render.h"
 #include "RouteFile.h"
 #include "Shell.h"
+#include "Zat/Entity.h"
 
 namespace velsh {
 
@@ -36,7 +36,9 @@ bool isEntity(Zat::TypeInfo const& t) {
 }
 
 // The last result, for the next command to use as $_.
-void remember(Shell& sh, Zat::Any const& a) { sh.vars()["_"] = a; }
+void remember(Shell& sh, Zat::Any const& a) {
+   sh.vars()["_"] = a;
+}
 
 void cmdHelp(Shell& sh, Args const& a) {
    need(a, 0, 1, "help");
@@ -88,9 +90,11 @@ void cmdRoot(Shell& sh, Args const& a) {
    need(a, 2, 3, "root");
    std::string var = varName(a[0]);
    Zat::TypeInfo const& t = sh.type(a[1]);
-   if (!t.methods || !t.methods->newEntity) throw Error(std::string(t.fullName) + " is no root entity: use new");
+   if (!t.methods || !t.methods->newEntity)
+      throw Error(std::string(t.fullName) + " is no root entity: use new");
    std::string name = a.size() == 3 ? plainWord(a[2]) : var;
-   sh.vars()[var] = Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(t.methods->newEntity(Zat::String(name)).get()));
+   sh.vars()[var] =
+       Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(t.methods->newEntity(Zat::String(name)).get()));
 }
 
 void cmdNew(Shell& sh, Args const& a) {
@@ -101,7 +105,8 @@ void cmdNew(Shell& sh, Args const& a) {
    std::string what = "new " + std::string(t.fullName);
    Zat::Any made;
    if (t.methods && t.methods->newEntity) {
-      throw Error(std::string(t.fullName) + " is a root entity, created by name: root VAR " + a[1] + " [NAME]");
+      throw Error(std::string(t.fullName) + " is a root entity, created by name: root VAR " + a[1] +
+                  " [NAME]");
    } else if (!t.methods) {
       // The runtime's scalars, the network values and enumerations: their default, or one text form.
       if (rest.size() > 1) throw Error(what + " takes its text form or nothing");
@@ -115,8 +120,10 @@ void cmdNew(Shell& sh, Args const& a) {
          for (auto const& p : t.creator) args.push_back(defaultOf(p.typeName));
       } else {
          Zat::Any given = sh.arguments(t.creator, rest, what);
-         if (t.creator.size() == 1) args.push_back(given);
-         else if (t.creator.size() > 1) args = given.as<Zat::AnyList>();
+         if (t.creator.size() == 1)
+            args.push_back(given);
+         else if (t.creator.size() > 1)
+            args = given.as<Zat::AnyList>();
       }
       made = t.methods->construct(args);
    }
@@ -176,7 +183,8 @@ void cmdSet(Shell& sh, Args const& a) {
          value = sh.arguments(at.params, rest, what);
       } else if (at.elementTypeName.empty()) {
          // A set member is set to True; False is the runtime's to refuse.
-         value = rest.empty() ? Zat::Any::of(true) : sh.arguments(std::array{Zat::ParamInfo{"member", "Bool"}}, rest, what);
+         value = rest.empty() ? Zat::Any::of(true)
+                              : sh.arguments(std::array{Zat::ParamInfo{"member", "Bool"}}, rest, what);
       } else {
          value = sh.arguments(std::array{Zat::ParamInfo{"value", at.elementTypeName}}, rest, what);
       }
@@ -201,16 +209,23 @@ void cmdDel(Shell& sh, Args const& a) {
 void collectionOp(Shell& sh, Args const& a, char const* name, Zat::AttrOp code, bool keyed) {
    need(a, 1, 1, name);
    Target t = attrTarget(sh, a[0]);
-   if (t.attr->kind != Zat::AttrKind::collection) throw Error(a[0] + ": " + std::string(t.attr->name) + " is no collection");
+   if (t.attr->kind != Zat::AttrKind::collection)
+      throw Error(a[0] + ": " + std::string(t.attr->name) + " is no collection");
    if (!keyed && t.key) throw Error(a[0] + ": " + name + " works on the whole collection: no key");
    Zat::Any v = sh.op(t, code, keyed ? sh.key(t) : Zat::Any());
    sh.out() << oneLine(v) << "\n";
    remember(sh, v);
 }
 
-void cmdCount(Shell& sh, Args const& a) { collectionOp(sh, a, "count", Zat::AttrOp::count, false); }
-void cmdVersion(Shell& sh, Args const& a) { collectionOp(sh, a, "version", Zat::AttrOp::version, false); }
-void cmdHas(Shell& sh, Args const& a) { collectionOp(sh, a, "has", Zat::AttrOp::has, true); }
+void cmdCount(Shell& sh, Args const& a) {
+   collectionOp(sh, a, "count", Zat::AttrOp::count, false);
+}
+void cmdVersion(Shell& sh, Args const& a) {
+   collectionOp(sh, a, "version", Zat::AttrOp::version, false);
+}
+void cmdHas(Shell& sh, Args const& a) {
+   collectionOp(sh, a, "has", Zat::AttrOp::has, true);
+}
 
 void cmdCall(Shell& sh, Args const& a) {
    need(a, 1, 64, "call");
@@ -253,9 +268,15 @@ void wholeValue(Shell& sh, Args const& a, char const* name, Zat::AttrOp code) {
    remember(sh, result);
 }
 
-void cmdTruth(Shell& sh, Args const& a) { wholeValue(sh, a, "truth", Zat::AttrOp::truth); }
-void cmdEq(Shell& sh, Args const& a) { wholeValue(sh, a, "eq", Zat::AttrOp::isEq); }
-void cmdLess(Shell& sh, Args const& a) { wholeValue(sh, a, "less", Zat::AttrOp::less); }
+void cmdTruth(Shell& sh, Args const& a) {
+   wholeValue(sh, a, "truth", Zat::AttrOp::truth);
+}
+void cmdEq(Shell& sh, Args const& a) {
+   wholeValue(sh, a, "eq", Zat::AttrOp::isEq);
+}
+void cmdLess(Shell& sh, Args const& a) {
+   wholeValue(sh, a, "less", Zat::AttrOp::less);
+}
 
 void cmdWalk(Shell& sh, Args const& a) {
    need(a, 1, 3, "walk");
@@ -263,11 +284,13 @@ void cmdWalk(Shell& sh, Args const& a) {
    if (t.attr->kind != Zat::AttrKind::collection || t.key) throw Error(a[0] + " is no collection");
    Zat::Any from;
    if (a.size() > 1) {
-      if (a.size() != 3 || a[1] != "--from") throw Error(std::string("usage: walk ") + findCommand("walk")->usage);
+      if (a.size() != 3 || a[1] != "--from")
+         throw Error(std::string("usage: walk ") + findCommand("walk")->usage);
       from = sh.value(t.attr->typeName, a[2]);
    }
-   auto it = t.type->methods ? t.type->methods->iterator(t.object->raw(), t.attr->id, a.size() > 1 ? &from : nullptr)
-                             : nullptr;
+   auto it = t.type->methods
+                 ? t.type->methods->iterator(t.object->raw(), t.attr->id, a.size() > 1 ? &from : nullptr)
+                 : nullptr;
    if (!it) throw Error(a[0] + ": " + std::string(t.attr->name) + " is hidden from generic tools");
    for (; it->notAtEnd(); it->advance()) sh.out() << elementLine(*it, *t.attr) << "\n";
 }
@@ -278,7 +301,8 @@ void cmdShow(Shell& sh, Args const& a) {
    std::string path = a[0];
    if (a.size() > 1) {
       std::size_t i = a[0] == "--depth" ? 0 : 1;
-      if (a.size() != 3 || a[i] != "--depth") throw Error(std::string("usage: show ") + findCommand("show")->usage);
+      if (a.size() != 3 || a[i] != "--depth")
+         throw Error(std::string("usage: show ") + findCommand("show")->usage);
       path = a[i == 0 ? 2 : 0];
       try {
          std::size_t used = 0;
@@ -318,10 +342,12 @@ void cmdLoad(Shell& sh, Args const& a) {
    if (a[0] != "routes") throw Error("load reads routes: load routes PATH FILE");
    Zat::Any table = sh.eval(a[1]);
    Zat::AttrInfo const* add = table.isEntity() ? table.type()->attr("addRoute") : nullptr;
-   if (!add || add->params.size() != 1) throw Error(a[1] + " is " + oneLine(table) + ", no route table (it has no addRoute)");
+   if (!add || add->params.size() != 1)
+      throw Error(a[1] + " is " + oneLine(table) + ", no route table (it has no addRoute)");
    Zat::TypeInfo const* routeType = Zat::zatType(add->params[0].typeName);
    if (!routeType || !routeType->methods || routeType->creator.size() != 2) {
-      throw Error("addRoute of " + std::string(table.typeName()) + " takes no route of a destination and a next hop");
+      throw Error("addRoute of " + std::string(table.typeName()) +
+                  " takes no route of a destination and a next hop");
    }
    std::vector<Zat::Any> routes;
    try {
@@ -350,62 +376,100 @@ std::vector<Command> const kCommands = {
     {"help", "[COMMAND]", "list the commands, or tell how to use one", "", {Arg::command}, cmdHelp},
     {"modules", "", "list the registered modules and their numbers of types", "", {}, cmdModules},
     {"types", "[MODULE]", "list the types (of one module) with their kinds", "", {Arg::module}, cmdTypes},
-    {"describe", "TYPE",
+    {"describe",
+     "TYPE",
      "show a type's attributes, constants, operations and how it is created",
      "Attributes are listed in id order with their kinds and types: a collection with its key type in\n"
      "brackets and its element type after '->', an operation with its signature, a constant with its value.\n"
      "TYPE is a full name (VelL3V2::RouteTable) or, when it is unique, the name alone (RouteTable).",
-     {Arg::type}, cmdDescribe},
-    {"root", "VAR TYPE [NAME]", "create a root entity by name (NAME, or VAR) and bind it to $VAR", "",
-     {Arg::var, Arg::type, Arg::word}, cmdRoot},
-    {"new", "VAR TYPE [ARG...]", "build a value or entity from its constructor arguments; bind it to $VAR",
+     {Arg::type},
+     cmdDescribe},
+    {"root",
+     "VAR TYPE [NAME]",
+     "create a root entity by name (NAME, or VAR) and bind it to $VAR",
+     "",
+     {Arg::var, Arg::type, Arg::word},
+     cmdRoot},
+    {"new",
+     "VAR TYPE [ARG...]",
+     "build a value or entity from its constructor arguments; bind it to $VAR",
      "Without ARGs every constructor argument takes its default (a value type gives its default value).\n"
      "An ARG is a text form ('10.0.0.0/8', Value('VelL3V2::Route', ** {...})), a bare word for a quoted\n"
      "string (fw1 for 'fw1'), a path to a value or entity ($k, $t.table), or None for no entity.",
-     {Arg::var, Arg::type, Arg::value}, cmdNew},
-    {"parse", "VAR TYPE TEXT", "read a value of TYPE from its text form; bind it to $VAR", "",
-     {Arg::var, Arg::type, Arg::value}, cmdParse},
+     {Arg::var, Arg::type, Arg::value},
+     cmdNew},
+    {"parse",
+     "VAR TYPE TEXT",
+     "read a value of TYPE from its text form; bind it to $VAR",
+     "",
+     {Arg::var, Arg::type, Arg::value},
+     cmdParse},
     {"let", "VAR PATH", "bind what PATH names to $VAR", "", {Arg::var, Arg::path}, cmdLet},
     {"vars", "", "list the variables", "", {}, cmdVars},
     {"unset", "VAR", "drop a variable", "", {Arg::path}, cmdUnset},
-    {"get", "PATH", "read an attribute, a collection element ($x.coll[KEY]) or a variable",
+    {"get",
+     "PATH",
+     "read an attribute, a collection element ($x.coll[KEY]) or a variable",
      "A PATH starts at a variable and follows attributes: $t.table.summaryRoute[KEY]. Operations without\n"
      "arguments may stand on the way ($t.getDefaultRoute.via). The result is also bound to $_.",
-     {Arg::path}, cmdGet},
-    {"set", "PATH [VALUE...]", "write an attribute; insert or set a collection element",
+     {Arg::path},
+     cmdGet},
+    {"set",
+     "PATH [VALUE...]",
+     "write an attribute; insert or set a collection element",
      "set $x.attr VALUE          through the attribute's setter (an entity publishes the change)\n"
      "set $x.set[KEY]            add a member to a set\n"
      "set $x.map[KEY] VALUE      set the value at a key\n"
      "set $x.coll[KEY] [ARG...]  find or create the member entity of KEY from its other arguments\n"
      "set $x.owned [ARG...]      create (or keep) an owned entity from its arguments",
-     {Arg::path, Arg::value}, cmdSet},
+     {Arg::path, Arg::value},
+     cmdSet},
     {"del", "PATH", "delete a collection element ($x.coll[KEY]) or an owned entity", "", {Arg::path}, cmdDel},
     {"count", "PATH", "the number of elements of a collection", "", {Arg::path}, cmdCount},
     {"version", "PATH", "the modification version of a collection", "", {Arg::path}, cmdVersion},
     {"has", "PATH[KEY]", "whether a collection holds a key", "", {Arg::path}, cmdHas},
-    {"call", "PATH [ARG...]", "call an operation with its arguments; print its result (also in $_)",
+    {"call",
+     "PATH [ARG...]",
+     "call an operation with its arguments; print its result (also in $_)",
      "Arguments are read as new reads them. A String result (stringValue, route listings) is printed as\n"
      "it is, any other result as its text form.",
-     {Arg::path, Arg::value}, cmdCall},
+     {Arg::path, Arg::value},
+     cmdCall},
     {"truth", "PATH", "whether a value differs from its type's default", "", {Arg::path}, cmdTruth},
     {"eq", "PATH VALUE", "whether a value equals another of its type", "", {Arg::path, Arg::value}, cmdEq},
-    {"less", "PATH VALUE", "whether a value orders before another of its type", "", {Arg::path, Arg::value},
+    {"less",
+     "PATH VALUE",
+     "whether a value orders before another of its type",
+     "",
+     {Arg::path, Arg::value},
      cmdLess},
-    {"walk", "PATH [--from KEY]", "list a collection's elements with its cursor, from a key on",
+    {"walk",
+     "PATH [--from KEY]",
+     "list a collection's elements with its cursor, from a key on",
      "One line an element: the key of a set member, 'KEY: VALUE' of a map entry, 'KEY: TYPE' of a member\n"
      "entity, in the collection's own order.",
-     {Arg::path, Arg::word, Arg::value}, cmdWalk},
-    {"show", "PATH [--depth N]", "show a value's text form, or an entity's tree of attributes and collections",
-     "Entities held by the one shown are expanded down to N levels (2 unless given).", {Arg::path, Arg::word},
+     {Arg::path, Arg::word, Arg::value},
+     cmdWalk},
+    {"show",
+     "PATH [--depth N]",
+     "show a value's text form, or an entity's tree of attributes and collections",
+     "Entities held by the one shown are expanded down to N levels (2 unless given).",
+     {Arg::path, Arg::word},
      cmdShow},
-    {"watch", "[PATH]", "print every change of an entity as it happens (list the watches)",
-     "Each change prints '~ PATH ATTRIBUTE (ID)', and for a collection the key's text form.", {Arg::path},
+    {"watch",
+     "[PATH]",
+     "print every change of an entity as it happens (list the watches)",
+     "Each change prints '~ PATH ATTRIBUTE (ID)', and for a collection the key's text form.",
+     {Arg::path},
      cmdWatch},
     {"unwatch", "PATH", "stop watching an entity", "", {Arg::path}, cmdUnwatch},
-    {"load", "routes PATH FILE", "add the routes of a file to a route table and summarise them",
+    {"load",
+     "routes PATH FILE",
+     "add the routes of a file to a route table and summarise them",
      "FILE holds one 'PREFIX NEXTHOP' route a line ('#' comments and blank lines allowed, gzip read as\n"
      "such). The whole file is read before any route is added: a bad line adds nothing.",
-     {Arg::word, Arg::path, Arg::file}, cmdLoad},
+     {Arg::word, Arg::path, Arg::file},
+     cmdLoad},
     {"echo", "[WORD...]", "print the words", "", {Arg::word}, cmdEcho},
     {"quit", "", "leave velsh (end of input does too)", "", {}, cmdQuit},
     {"exit", "", "leave velsh", "", {}, cmdQuit},
@@ -413,7 +477,9 @@ std::vector<Command> const kCommands = {
 
 }  // namespace
 
-std::span<Command const> commands() { return kCommands; }
+std::span<Command const> commands() {
+   return kCommands;
+}
 
 Command const* findCommand(std::string const& name) {
    for (Command const& c : kCommands) {
@@ -423,7 +489,8 @@ Command const* findCommand(std::string const& name) {
 }
 
 std::string commandHelp(Command const& c) {
-   std::string out = std::string("usage: ") + c.name + (*c.usage ? " " : "") + c.usage + "\n" + c.summary + "\n";
+   std::string out =
+       std::string("usage: ") + c.name + (*c.usage ? " " : "") + c.usage + "\n" + c.summary + "\n";
    if (*c.details) out += std::string("\n") + c.details + "\n";
    return out;
 }
@@ -434,7 +501,8 @@ std::string usageText() {
           "\n"
           "A shell over every registered type of the Vel library, driven by name through the generic\n"
           "interface. Interactive on a terminal (line editing, history in ~/.velsh_history, Tab completes\n"
-          "commands, modules, types, attributes and keys); otherwise it runs the commands of FILE, of -c or of\n"
+          "commands, modules, types, attributes and keys); otherwise it runs the commands of FILE, of -c or "
+          "of\n"
           "standard input and stops at the first error with status 1, naming the file and line.\n"
           "Commands are separated by new lines or ';'; '#' starts a comment.\n"
           "\n"

@@ -14,9 +14,9 @@ enum class Arg { var, type, module, path, value, file, command, word };
 
 struct Command {
    char const* name;
-   char const* usage;    // the arguments, as help shows them
-   char const* summary;  // one line
-   char const* details;  // more lines, or ""
+   char const* usage;      // the arguments, as help shows them
+   char const* summary;    // one line
+   char const* details;    // more lines, or ""
    std::vector<Arg> args;  // the last kind repeats
    void (*run)(Shell& shell, std::vector<std::string> const& args);
 };

@@ -41,7 +41,8 @@ void pathNames(Shell& sh, std::string const& word, std::set<std::string>& out) {
          if (obj.empty()) return;
          for (Zat::TypeInfo const* t = obj.type(); t; t = t->base) {
             for (auto const& a : t->attrs) {
-               if (!a.is(Zat::attrHidden) && a.name.starts_with(partial)) out.insert(head + "." + std::string(a.name));
+               if (!a.is(Zat::attrHidden) && a.name.starts_with(partial))
+                  out.insert(head + "." + std::string(a.name));
             }
          }
       } else {
@@ -62,7 +63,8 @@ void pathNames(Shell& sh, std::string const& word, std::set<std::string>& out) {
 
 std::vector<std::string> Shell::complete(std::string const& line, std::size_t& start, bool& files) {
    files = false;
-   std::size_t commandStart = line.find_last_of(";\n") == std::string::npos ? 0 : line.find_last_of(";\n") + 1;
+   std::size_t commandStart =
+       line.find_last_of(";\n") == std::string::npos ? 0 : line.find_last_of(";\n") + 1;
    start = std::max(lastWordStart(line), commandStart);
    std::string word = line.substr(start);
    std::vector<std::vector<std::string>> before;
@@ -93,8 +95,12 @@ std::vector<std::string> Shell::complete(std::string const& line, std::size_t& s
             if (m->name.starts_with(word)) out.insert(std::string(m->name));
          }
          break;
-      case Arg::type: typeNames(word, out); break;
-      case Arg::file: files = true; break;
+      case Arg::type:
+         typeNames(word, out);
+         break;
+      case Arg::file:
+         files = true;
+         break;
       case Arg::word:
          if (words[0] == "load" && std::string("routes").starts_with(word)) out.insert("routes");
          break;
@@ -102,7 +108,8 @@ std::vector<std::string> Shell::complete(std::string const& line, std::size_t& s
       case Arg::value:
          if (kind == Arg::path || word.starts_with('$')) pathNames(*this, word, out);
          break;
-      case Arg::var: break;
+      case Arg::var:
+         break;
    }
    return {out.begin(), out.end()};
 }

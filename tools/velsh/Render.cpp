@@ -31,13 +31,15 @@ std::vector<Zat::AttrInfo const*> allAttrs(Zat::TypeInfo const& type) {
 
 std::string params(std::span<Zat::ParamInfo const> ps) {
    std::string out;
-   for (auto const& p : ps) out += (out.empty() ? "" : ", ") + std::string(p.typeName) + " " + std::string(p.name);
+   for (auto const& p : ps)
+      out += (out.empty() ? "" : ", ") + std::string(p.typeName) + " " + std::string(p.name);
    return out;
 }
 
 std::string flags(Zat::AttrInfo const& a) {
    std::string out;
-   for (auto [f, name] : {std::pair{Zat::attrHidden, "hidden"}, {Zat::attrReadonly, "read-only"},
+   for (auto [f, name] : {std::pair{Zat::attrHidden, "hidden"},
+                          {Zat::attrReadonly, "read-only"},
                           {Zat::attrSilent, "silent"}}) {
       if (a.is(f)) out += std::string("  ") + name;
    }
@@ -50,7 +52,8 @@ Zat::Any instance(Zat::TypeInfo const& type) {
    try {
       if (!isEntityKind(type)) return Zat::Any::defaultOf(type);
       if (!type.methods) return {};
-      if (type.methods->newEntity) return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(type.methods->newEntity("").get()));
+      if (type.methods->newEntity)
+         return Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(type.methods->newEntity("").get()));
       Zat::AnyList args;
       for (auto const& p : type.creator) args.push_back(defaultOf(p.typeName));
       return type.methods->construct(args);
@@ -112,8 +115,8 @@ std::string elementLine(Zat::GenericIterator const& it, Zat::AttrInfo const& att
 
 void describe(std::ostream& out, Zat::TypeInfo const& type) {
    bool root = type.methods && type.methods->newEntity;
-   out << type.fullName << ": " << (root ? "root entity" : kindName(type.kind)) << " of module " << moduleOf(type)
-       << "\n";
+   out << type.fullName << ": " << (root ? "root entity" : kindName(type.kind)) << " of module "
+       << moduleOf(type) << "\n";
    for (Zat::TypeInfo const* b = type.base; b; b = b->base) out << "  derives from " << b->fullName << "\n";
    if (root) {
       out << "  created by name: root VAR " << type.fullName << " [NAME]\n";
@@ -121,13 +124,14 @@ void describe(std::ostream& out, Zat::TypeInfo const& type) {
       out << "  created from: (" << params(type.creator) << ")\n";
    }
    if (type.kind == Zat::TypeKind::enumeration) {
-      for (std::size_t i = 0; i < type.enumerators.size(); ++i) out << "  " << i << " " << type.enumerators[i] << "\n";
+      for (std::size_t i = 0; i < type.enumerators.size(); ++i)
+         out << "  " << i << " " << type.enumerators[i] << "\n";
    }
    Zat::Any scratch;
    bool scratchMade = false;
    for (Zat::AttrInfo const* a : allAttrs(type)) {
-      out << "  " << std::setw(4) << std::right << a->id << " " << std::left << std::setw(22) << a->name << " "
-          << std::setw(21) << kindName(a->kind) << " ";
+      out << "  " << std::setw(4) << std::right << a->id << " " << std::left << std::setw(22) << a->name
+          << " " << std::setw(21) << kindName(a->kind) << " ";
       switch (a->kind) {
          case Zat::AttrKind::collection:
             out << "[" << a->typeName << "]";
@@ -142,8 +146,8 @@ void describe(std::ostream& out, Zat::TypeInfo const& type) {
             out << a->typeName << " = ";
             if (!scratchMade) scratch = instance(type), scratchMade = true;
             Zat::Any v;
-            if (!scratch.empty() &&
-                Zat::attrOp(*scratch.type(), scratch.raw(), a->id, Zat::AttrOp::read, {}, v) == Zat::attrOpDone) {
+            if (!scratch.empty() && Zat::attrOp(*scratch.type(), scratch.raw(), a->id, Zat::AttrOp::read, {},
+                                                v) == Zat::attrOpDone) {
                out << oneLine(v);
             } else {
                out << "?";
@@ -156,7 +160,8 @@ void describe(std::ostream& out, Zat::TypeInfo const& type) {
       }
       out << flags(*a) << "\n";
    }
-   if (type.value && type.value->makeDefault) out << "  default: " << oneLine(Zat::Any::defaultOf(type)) << "\n";
+   if (type.value && type.value->makeDefault)
+      out << "  default: " << oneLine(Zat::Any::defaultOf(type)) << "\n";
 }
 
 void show(std::ostream& out, Zat::Any const& a, int depth) {
@@ -165,7 +170,8 @@ void show(std::ostream& out, Zat::Any const& a, int depth) {
       return;
    }
    bool holdsCollection = false;
-   for (auto const& at : a.type()->attrs) holdsCollection = holdsCollection || at.kind == Zat::AttrKind::collection;
+   for (auto const& at : a.type()->attrs)
+      holdsCollection = holdsCollection || at.kind == Zat::AttrKind::collection;
    if (!a.isEntity() && !holdsCollection) {
       out << oneLine(a) << "\n";
       return;

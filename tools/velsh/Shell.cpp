@@ -9,9 +9,12 @@ namespace velsh {
 
 // Prints every change of one entity while it is watched.
 class Watch : public Zat::Notifiee {
-  public:
+ public:
    Watch(std::ostream& out, std::string path, Zat::Any entity)
-       : out_(out), path_(std::move(path)), entity_(std::move(entity)), list_(entity_.entityPtr()->notifieeList()) {
+       : out_(out),
+         path_(std::move(path)),
+         entity_(std::move(entity)),
+         list_(entity_.entityPtr()->notifieeList()) {
       list_.add(*list_.entity, this);
    }
    ~Watch() override { list_.remove(*list_.entity, this); }
@@ -27,7 +30,7 @@ class Watch : public Zat::Notifiee {
    std::string const& path() const { return path_; }
    Zat::Any const& entity() const { return entity_; }
 
-  private:
+ private:
    std::ostream& out_;
    std::string path_;
    Zat::Any entity_;
@@ -37,7 +40,9 @@ class Watch : public Zat::Notifiee {
 Shell::Shell(std::ostream& out) : out_(out) {}
 Shell::~Shell() = default;
 
-void quit(Shell& shell) { shell.quit_ = true; }
+void quit(Shell& shell) {
+   shell.quit_ = true;
+}
 
 void Shell::run(std::vector<std::string> const& words) {
    if (words.empty()) return;
@@ -82,7 +87,8 @@ Zat::Any Shell::value(Zat::TypeInfo const& type, std::string const& word) {
    if (word.starts_with('$')) {
       Zat::Any a = eval(word);
       bool fits = entity ? a.empty() || (a.isEntity() && a.type()->isA(type)) : a.type() == &type;
-      if (!fits) throw Error(word + " is " + (a.empty() ? "None" : std::string(a.typeName())) + ", not " + name);
+      if (!fits)
+         throw Error(word + " is " + (a.empty() ? "None" : std::string(a.typeName())) + ", not " + name);
       return a;
    }
    if (entity) {
@@ -107,9 +113,10 @@ Zat::Any Shell::arguments(std::span<Zat::ParamInfo const> params, std::span<std:
                           std::string const& what) {
    if (words.size() != params.size()) {
       std::string sig;
-      for (auto const& p : params) sig += (sig.empty() ? "" : ", ") + std::string(p.typeName) + " " + std::string(p.name);
-      throw Error(what + " takes " + std::to_string(params.size()) + " argument" + (params.size() == 1 ? "" : "s") +
-                  " (" + sig + "), got " + std::to_string(words.size()));
+      for (auto const& p : params)
+         sig += (sig.empty() ? "" : ", ") + std::string(p.typeName) + " " + std::string(p.name);
+      throw Error(what + " takes " + std::to_string(params.size()) + " argument" +
+                  (params.size() == 1 ? "" : "s") + " (" + sig + "), got " + std::to_string(words.size()));
    }
    Zat::AnyList list;
    for (std::size_t i = 0; i < params.size(); ++i) {
@@ -127,14 +134,22 @@ Zat::Any Shell::arguments(std::span<Zat::ParamInfo const> params, std::span<std:
 namespace {
 char const* verb(Zat::AttrOp code) {
    switch (code) {
-      case Zat::AttrOp::read: return "read";
-      case Zat::AttrOp::write: return "write";
-      case Zat::AttrOp::del: return "delete";
-      case Zat::AttrOp::count: return "count";
-      case Zat::AttrOp::version: return "take the version of";
-      case Zat::AttrOp::has: return "test a key of";
-      case Zat::AttrOp::call: return "call";
-      default: return "compare";
+      case Zat::AttrOp::read:
+         return "read";
+      case Zat::AttrOp::write:
+         return "write";
+      case Zat::AttrOp::del:
+         return "delete";
+      case Zat::AttrOp::count:
+         return "count";
+      case Zat::AttrOp::version:
+         return "take the version of";
+      case Zat::AttrOp::has:
+         return "test a key of";
+      case Zat::AttrOp::call:
+         return "call";
+      default:
+         return "compare";
    }
 }
 }  // namespace
@@ -143,20 +158,24 @@ Zat::Any Shell::op(Target& t, Zat::AttrOp code, Zat::Any const& key, Zat::Any va
    if (!t.attr) throw Error(t.text + " names no attribute");
    std::string name(t.attr->name);
    if ((code == Zat::AttrOp::write || code == Zat::AttrOp::del) && t.isCopy) {
-      throw Error(t.text + ": the path passes through a copy of a value; bind that value to a variable (let) "
-                           "and change it there");
+      throw Error(t.text +
+                  ": the path passes through a copy of a value; bind that value to a variable (let) "
+                  "and change it there");
    }
    auto r = Zat::attrOp(*t.type, t.object->raw(), t.attr->id, code, key, value);
    if (r == Zat::attrOpNoSuchAttribute) throw Error(t.text + ": " + name + " is hidden from generic tools");
    if (r == Zat::attrOpNotApplicable) {
-      std::string why = t.attr->is(Zat::attrReadonly) ? "read-only collection " : std::string(kindName(t.attr->kind)) + " ";
+      std::string why =
+          t.attr->is(Zat::attrReadonly) ? "read-only collection " : std::string(kindName(t.attr->kind)) + " ";
       throw Error(t.text + ": cannot " + verb(code) + " " + why + name);
    }
    return value;
 }
 
 Zat::Any Shell::key(Target const& t) {
-   if (!t.key) throw Error(t.text + ": " + std::string(t.attr->name) + " needs a key: " + std::string(t.attr->name) + "[KEY]");
+   if (!t.key)
+      throw Error(t.text + ": " + std::string(t.attr->name) + " needs a key: " + std::string(t.attr->name) +
+                  "[KEY]");
    try {
       return value(t.attr->typeName, *t.key);
    } catch (Error const& e) {
@@ -173,13 +192,15 @@ Zat::Any Shell::step(Zat::Any const& object, Path::Step const& s, std::string co
    t.type = object.type();
    t.attr = t.type->attr(s.attr);
    t.key = s.key;
-   if (!t.attr) throw Error(path + ": " + std::string(t.type->fullName) + " has no attribute '" + s.attr + "'");
+   if (!t.attr)
+      throw Error(path + ": " + std::string(t.type->fullName) + " has no attribute '" + s.attr + "'");
    if (t.attr->kind == Zat::AttrKind::function) {
       if (!t.attr->params.empty() || s.key) throw Error(path + ": " + s.attr + " takes arguments: use call");
       return op(t, Zat::AttrOp::call, {});
    }
    if (t.attr->kind == Zat::AttrKind::collection) {
-      if (!s.key) throw Error(path + ": " + s.attr + " is a collection: name an element with " + s.attr + "[KEY]");
+      if (!s.key)
+         throw Error(path + ": " + s.attr + " is a collection: name an element with " + s.attr + "[KEY]");
       return op(t, Zat::AttrOp::read, key(t));
    }
    if (s.key) throw Error(path + ": " + s.attr + " is no collection: it takes no key");
@@ -198,13 +219,15 @@ Target Shell::target(std::string const& word) {
       t.isCopy = t.isCopy || !t.object->isEntity();
       t.object = &t.copy;
    }
-   if (t.object->empty()) throw Error(word + ": " + (p.steps.size() > 1 ? "an attribute on the way" : "$" + p.var) + " is None");
+   if (t.object->empty())
+      throw Error(word + ": " + (p.steps.size() > 1 ? "an attribute on the way" : "$" + p.var) + " is None");
    t.isCopy = t.isCopy && !t.object->isEntity();
    t.type = t.object->type();
    if (!p.steps.empty()) {
       auto const& last = p.steps.back();
       t.attr = t.type->attr(last.attr);
-      if (!t.attr) throw Error(word + ": " + std::string(t.type->fullName) + " has no attribute '" + last.attr + "'");
+      if (!t.attr)
+         throw Error(word + ": " + std::string(t.type->fullName) + " has no attribute '" + last.attr + "'");
       if (t.attr->is(Zat::attrHidden)) throw Error(word + ": " + last.attr + " is hidden from generic tools");
       t.key = last.key;
       if (t.key && t.attr->kind != Zat::AttrKind::collection) {
@@ -265,21 +288,30 @@ Zat::Any defaultOf(std::string_view typeName) {
 
 char const* kindName(Zat::AttrKind k) {
    switch (k) {
-      case Zat::AttrKind::plain: return "attribute";
-      case Zat::AttrKind::constructor: return "constructor attribute";
-      case Zat::AttrKind::collection: return "collection";
-      case Zat::AttrKind::constant: return "constant";
-      case Zat::AttrKind::function: return "operation";
+      case Zat::AttrKind::plain:
+         return "attribute";
+      case Zat::AttrKind::constructor:
+         return "constructor attribute";
+      case Zat::AttrKind::collection:
+         return "collection";
+      case Zat::AttrKind::constant:
+         return "constant";
+      case Zat::AttrKind::function:
+         return "operation";
    }
    return "?";
 }
 
 char const* kindName(Zat::TypeKind k) {
    switch (k) {
-      case Zat::TypeKind::value: return "value";
-      case Zat::TypeKind::enumeration: return "enumeration";
-      case Zat::TypeKind::nestedEntity: return "entity";
-      case Zat::TypeKind::rootEntity: return "named entity";
+      case Zat::TypeKind::value:
+         return "value";
+      case Zat::TypeKind::enumeration:
+         return "enumeration";
+      case Zat::TypeKind::nestedEntity:
+         return "entity";
+      case Zat::TypeKind::rootEntity:
+         return "named entity";
    }
    return "?";
 }

@@ -17,7 +17,7 @@ class Watch;
 
 // What a path names: an attribute (with its key, for a collection element) of an object.
 struct Target {
-   std::string text;  // the path as written, for messages
+   std::string text;            // the path as written, for messages
    Zat::Any* object = nullptr;  // a variable's own value or entity, or `copy`
    Zat::Any copy;               // an object reached through a value, which changing would not reach back
    bool isCopy = false;
@@ -27,7 +27,7 @@ struct Target {
 };
 
 class Shell {
-  public:
+ public:
    explicit Shell(std::ostream& out);
    ~Shell();
    Shell(Shell const&) = delete;
@@ -71,7 +71,7 @@ class Shell {
    // tells that a file name is wanted there.
    std::vector<std::string> complete(std::string const& line, std::size_t& start, bool& files);
 
-  private:
+ private:
    Zat::Any step(Zat::Any const& object, Path::Step const& s, std::string const& path);
 
    std::ostream& out_;

@@ -1,7 +1,7 @@
 #include "Words.h"
 
-#include "Zat/String.h"
 #include "Zat/Strep.h"
+#include "Zat/String.h"
 
 namespace velsh {
 
@@ -10,13 +10,16 @@ namespace {
 // Walks a line keeping track of quotes and brackets, so that separators inside a text form are not taken
 // for separators of words or commands.
 class Scanner {
-  public:
+ public:
    // Feeds one character; true when it stands outside every quote and bracket.
    bool outside(char c) {
       if (quote_) {
-         if (escaped_) escaped_ = false;
-         else if (c == '\\') escaped_ = true;
-         else if (c == quote_) quote_ = 0;
+         if (escaped_)
+            escaped_ = false;
+         else if (c == '\\')
+            escaped_ = true;
+         else if (c == quote_)
+            quote_ = 0;
          return false;
       }
       if (c == '\'' || c == '"') {
@@ -39,13 +42,15 @@ class Scanner {
       return std::string("missing '") + closers_.back() + "'";
    }
 
-  private:
+ private:
    char quote_ = 0;
    bool escaped_ = false;
    std::string closers_;
 };
 
-bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool blank(char c) {
+   return c == ' ' || c == '\t' || c == '\r';
+}
 
 }  // namespace
 
@@ -100,12 +105,14 @@ Path parsePath(std::string_view word) {
       return std::string(word.substr(from, i - from));
    };
    p.var = name();
-   if (p.var.empty()) throw Error("'" + std::string(word) + "' is no path: it starts with a variable ($name)");
+   if (p.var.empty())
+      throw Error("'" + std::string(word) + "' is no path: it starts with a variable ($name)");
    while (i < word.size()) {
       if (word[i] == '.') {
          ++i;
          Path::Step step{name(), std::nullopt};
-         if (step.attr.empty()) throw Error("'" + std::string(word) + "': an attribute name is missing after '.'");
+         if (step.attr.empty())
+            throw Error("'" + std::string(word) + "': an attribute name is missing after '.'");
          p.steps.push_back(std::move(step));
       } else if (word[i] == '[') {
          if (p.steps.empty() || p.steps.back().key) {
@@ -134,6 +141,8 @@ std::string plainWord(std::string const& word) {
    return word;
 }
 
-std::string quoted(std::string_view text) { return Zat::strepOf(Zat::String(text)).str(); }
+std::string quoted(std::string_view text) {
+   return Zat::strepOf(Zat::String(text)).str();
+}
 
 }  // namespace velsh

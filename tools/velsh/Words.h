@@ -14,7 +14,7 @@ namespace velsh {
 
 // A mistake of the user's: one line of text, and nothing was changed.
 class Error : public std::runtime_error {
-  public:
+ public:
    using std::runtime_error::runtime_error;
 };
 
