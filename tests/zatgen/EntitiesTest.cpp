@@ -358,3 +358,52 @@ TEST(ZatgenEntities, ReservedPositionsAndRuntimeEntities) {
    EXPECT_THROW(Zat::attrOp(t, s.get(), Sparse::AttrId::dir, Zat::AttrOp::write, {}, v), Zat::TypeException);
    EXPECT_EQ(s->dir(), dir);
 }
+
+// A tool learns from the type table alone how to create a type, a member or an owned entity, how to call
+// an operation, and where each name it meets leads.
+TEST(ZatgenEntities, TheTypeTableTellsToolsHowToCreateAndCall) {
+   auto names = [](std::span<Zat::ParamInfo const> ps) {
+      std::string out;
+      for (auto const& p : ps) out += std::string(p.typeName) + " " + std::string(p.name) + ";";
+      return out;
+   };
+   Zat::TypeInfo const& t = Root::typeInfo();
+   EXPECT_EQ(names(t.attr("watch")->params),
+             "Ptr<ZatgenTest::Member const> target;ZatgenTest::Child latest;");
+   EXPECT_EQ(t.attr("watch")->typeName, "ZatgenTest::Watcher");
+   EXPECT_EQ(t.attr("total")->flags, Zat::attrConst);
+   // A member's creation arguments beyond its key, whichever attribute keys it.
+   EXPECT_EQ(names(t.attr("member")->params), "U32 weight;");
+   EXPECT_EQ(names(t.attr("picked")->params), "U32 first;");
+   EXPECT_EQ(t.attr("picked")->typeName, "String");
+   EXPECT_EQ(t.attr("picked")->elementTypeName, "ZatgenTest::Picked");
+   EXPECT_EQ(t.attr("vrf")->elementTypeName, "String");
+   EXPECT_EQ(t.attr("tag")->elementTypeName, "");
+   EXPECT_EQ(names(t.attr("base")->params), "");  // built from nothing
+   EXPECT_EQ(t.attr("frozen")->flags, Zat::attrReadonly);
+   EXPECT_EQ(t.attr("secret")->flags, Zat::attrHidden);
+   EXPECT_EQ(t.attr("hush")->flags, Zat::attrSilent);
+   EXPECT_EQ(names(t.creator), "");  // a root is made by name
+   EXPECT_EQ(names(Named::typeInfo().creator), "String name;");
+   EXPECT_EQ(names(Picked::typeInfo().creator), "U32 first;String second;");
+   EXPECT_EQ(Zat::Any::defaultOf(Outer::typeInfo()).as<Outer>(), Outer());
+   EXPECT_THROW(Zat::Any::defaultOf(t), Zat::PreconditionException);
+
+   // Every type name of the unit's table is found by its full name, the runtime's scalars and the network
+   // values included; only results of no type and hand-written classes are not.
+   std::vector<std::string> missing;
+   auto check = [&](std::string_view name) {
+      if (!name.empty() && name != "Void" && !Zat::zatType(name)) missing.emplace_back(name);
+   };
+   for (Zat::TypeInfo const& type : Zat::zatModule("ZatgenTestTypes")->types) {
+      for (auto const& p : type.creator) check(p.typeName);
+      for (auto const& a : type.attrs) {
+         check(a.typeName);
+         check(a.elementTypeName);
+         for (auto const& p : a.params) check(p.typeName);
+      }
+   }
+   EXPECT_EQ(missing, std::vector<std::string>{});
+   EXPECT_EQ(Zat::zatType("Ptr<ZatgenTest::Member const>"), &Member::typeInfo());
+   EXPECT_EQ(Zat::zatType("Ipkit::IpGenPrefix")->fullName, "Ipkit::IpGenPrefix");
+}

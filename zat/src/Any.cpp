@@ -27,6 +27,16 @@ Any Any::parse(TypeInfo const& type, std::string_view text) {
    return a;
 }
 
+Any Any::defaultOf(TypeInfo const& type) {
+   if (!type.value || !type.value->makeDefault) {
+      throwPreconditionException(std::string(type.fullName) + " has no default value");
+   }
+   Any a;
+   a.value_ = type.value->makeDefault();
+   a.type_ = &type;
+   return a;
+}
+
 std::string_view Any::typeName() const noexcept { return type_ ? type_->fullName : std::string_view("None"); }
 
 String Any::strep() const {
@@ -72,40 +82,56 @@ ValueMethods const anyListMethods{
     anyListStrep,
     nullptr,
     [](void const* v) { return !static_cast<AnyList const*>(v)->empty(); },
+    []() -> void* { return new AnyList(); },
 };
 }  // namespace
 
+// The runtime's scalars, one module so that tools find them by the names schemas give them.
+std::span<TypeInfo const> scalarTypes() {
+   static TypeInfo const all[] = {
+       makeBuiltin<std::uint8_t>("U8"),   makeBuiltin<std::uint16_t>("U16"),
+       makeBuiltin<std::uint32_t>("U32"), makeBuiltin<std::uint64_t>("U64"),
+       makeBuiltin<bool>("Bool"),         makeBuiltin<Seconds>("Seconds"),
+       makeBuiltin<String>("String"),
+   };
+   return all;
+}
+
 TypeInfo const& zatTypeInfo(std::uint8_t const*) {
-   static TypeInfo const t = makeBuiltin<std::uint8_t>("U8");
-   return t;
+   return scalarTypes()[0];
 }
 TypeInfo const& zatTypeInfo(std::uint16_t const*) {
-   static TypeInfo const t = makeBuiltin<std::uint16_t>("U16");
-   return t;
+   return scalarTypes()[1];
 }
 TypeInfo const& zatTypeInfo(std::uint32_t const*) {
-   static TypeInfo const t = makeBuiltin<std::uint32_t>("U32");
-   return t;
+   return scalarTypes()[2];
 }
 TypeInfo const& zatTypeInfo(std::uint64_t const*) {
-   static TypeInfo const t = makeBuiltin<std::uint64_t>("U64");
-   return t;
+   return scalarTypes()[3];
 }
 TypeInfo const& zatTypeInfo(bool const*) {
-   static TypeInfo const t = makeBuiltin<bool>("Bool");
-   return t;
+   return scalarTypes()[4];
 }
 TypeInfo const& zatTypeInfo(Seconds const*) {
-   static TypeInfo const t = makeBuiltin<Seconds>("Seconds");
-   return t;
+   return scalarTypes()[5];
 }
 TypeInfo const& zatTypeInfo(String const*) {
-   static TypeInfo const t = makeBuiltin<String>("String");
-   return t;
+   return scalarTypes()[6];
 }
 TypeInfo const& zatTypeInfo(AnyList const*) {
    static TypeInfo const t{"Zat::AnyList", TypeKind::value, nullptr, {}, {}, &anyListMethods};
    return t;
 }
+
+namespace {
+ModuleInfo const& scalarModule() {
+   static ModuleInfo const module{"Zat", scalarTypes()};
+   return module;
+}
+struct Registration {
+   Registration() { zatModuleIs(scalarModule()); }
+   ~Registration() { zatModuleDel(scalarModule()); }
+} const registration;
+}  // namespace
 
 }  // namespace Zat

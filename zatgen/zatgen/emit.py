@@ -125,11 +125,14 @@ def _type_table(unit, w):
                 w.pack("{", [ident, f'"{name}"', f'"{type_name}"', f"Zat::AttrKind::{kind}"], "},")
             w.dedent()("};")
         elif decl.reflected:
+            for m in decl.reflected:
+                _params(w, f"k{decl.name}_{m.name}Params", m.table_params())
             w(f"constexpr Zat::AttrInfo k{decl.name}Attrs[] = {{").indent()
             for m in decl.reflected:
-                w.pack("{", [f"{decl.name}::AttrId::{m.name}", f'"{m.name}"', f'"{m.table_type()}"',
-                             f"Zat::AttrKind::{m.TABLE_KIND}"], "},")
+                w.pack("{", _attr_row(decl, m), "},")
             w.dedent()("};")
+        if _creator(decl):
+            _params(w, f"k{decl.name}Creator", _creator(decl))
     w()
     w("Zat::TypeInfo const kTypes[] = {").indent()
     for decl in unit.types:
@@ -148,11 +151,45 @@ def _type_table(unit, w):
             else:
                 base = "&Zat::entityTypeInfo()" if decl.derives_from_entity else "&Zat::ptrInterfaceTypeInfo()"
             items = [f'"{full}"', f"Zat::TypeKind::{kind}", base, attrs, "{}", "nullptr", f"&k{T}Methods"]
+        if _creator(decl):
+            items.append(f"k{T}Creator")
         w.pack("{", items, "},")
     w.dedent()("};")
     w()
     w("}  // namespace")
     w()
+
+
+def _params(w, name, params):
+    """A table of named, typed arguments, when there are any."""
+    if not params:
+        return
+    head, items = f"constexpr Zat::ParamInfo {name}[] = {{", [f'{{"{n}", "{t.table_name}"}}' for t, n in params]
+    if len(head + items[0]) + 3 <= w.room():
+        w.pack(head, items, "};")
+    else:
+        w(head).indent()
+        w.pack("", items, ",")
+        w.dedent()("};")
+
+
+def _creator(decl):
+    """What the generic construction takes: the creation arguments; root entities are made by name."""
+    if decl.kind is TypeKind.ENUM or decl.is_root or "nofactory" in decl.options:
+        return []
+    return decl.creator
+
+
+def _attr_row(decl, m):
+    """An attribute's row: id, name, type and kind, then only as many optional fields as it needs."""
+    row = [f"{decl.name}::AttrId::{m.name}", f'"{m.name}"', f'"{m.table_type()}"', f"Zat::AttrKind::{m.TABLE_KIND}"]
+    element, params, flags = m.table_element(), m.table_params(), m.table_flags()
+    optional = [f'"{element.table_name}"' if element else '""',
+                f"k{decl.name}_{m.name}Params" if params else "{}",
+                " | ".join(f"Zat::attr{f[0].upper()}{f[1:]}" for f in flags) or "0"]
+    while optional and optional[-1] in ('""', "{}", "0"):
+        optional.pop()
+    return row + optional
 
 
 def _module(unit, w):
@@ -182,8 +219,22 @@ def _module(unit, w):
     w("namespace {")
     w("// Registers the module once the globals above are built; unregisters it when the library unloads.")
     w("struct Registration {").indent()
-    w(f"Registration() {{ Zat::zatModuleIs({name}Module()); }}")
-    w(f"~Registration() {{ Zat::zatModuleDel({name}Module()); }}")
+    foreign = [f.cpp for f in unit.foreigns]
+    if foreign:
+        # The unit's own foreign values, so that tools find them by name like the unit's types.
+        w("Registration() {").indent()
+        w(f"Zat::zatModuleIs({name}Module());")
+        for cpp in foreign:
+            w(f"Zat::zatForeignTypeIs(Zat::typeInfoOf<{cpp}>());")
+        w.dedent()("}")
+        w("~Registration() {").indent()
+        w(f"Zat::zatModuleDel({name}Module());")
+        for cpp in foreign:
+            w(f"Zat::zatForeignTypeDel(Zat::typeInfoOf<{cpp}>());")
+        w.dedent()("}")
+    else:
+        w(f"Registration() {{ Zat::zatModuleIs({name}Module()); }}")
+        w(f"~Registration() {{ Zat::zatModuleDel({name}Module()); }}")
     w.dedent()("} const registration;")
     w("}  // namespace")
     w()

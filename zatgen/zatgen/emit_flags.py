@@ -116,9 +116,9 @@ def table_rows(decl):
     rows = []
     for name, _ in decl.flags:
         rows.append((f"{decl.name}::AttrId::{name}", name, "Bool", "plain"))
-    rows.append((f"{decl.name}::AttrId::value", "value", decl.storage.name, "plain"))
+    rows.append((f"{decl.name}::AttrId::value", "value", decl.storage.table_name, "plain"))
     for name, _ in decl.flags:
-        rows.append((f"{decl.name}::AttrId::{name}_", name + "_", decl.name, "constant"))
+        rows.append((f"{decl.name}::AttrId::{name}_", name + "_", decl.full_name, "constant"))
     return rows
 
 

@@ -63,6 +63,14 @@ class TypeRef:
         return self.kind is TypeKind.ENTITY
 
     @property
+    def table_name(self):
+        """How the type table names it for tools: the full name; a counted pointer as Ptr<full name>."""
+        if self.is_ptr:
+            const = " const" if self.name.endswith(" const>") else ""
+            return f"Ptr<{self.target.full_name}{const}>"
+        return self.full_name
+
+    @property
     def param(self):
         """How a parameter of this type is passed: entities as counted pointers."""
         if self.is_entity:

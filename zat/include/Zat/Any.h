@@ -61,6 +61,11 @@ ValueMethods const& valueMethodsOf() {
           else if constexpr (std::is_constructible_v<bool, T const&>) return bool(x);
           else return !(x == T{});
        },
+       [] {
+          void* (*f)() = nullptr;
+          if constexpr (std::is_default_constructible_v<T>) f = []() -> void* { return new T(); };
+          return f;
+       }(),
    };
    return m;
 }
@@ -100,11 +105,15 @@ class Any {
    // Parses `text` as a value of `type`; raises RangeException on bad text and PreconditionException
    // for a type that has no text constructor.
    static Any parse(TypeInfo const& type, std::string_view text);
+   // The default value of a value type; raises PreconditionException for a type that has none.
+   static Any defaultOf(TypeInfo const& type);
 
    bool empty() const noexcept { return type_ == nullptr; }
    bool isEntity() const noexcept { return bool(entity_); }
    TypeInfo const* type() const noexcept { return type_; }
    void const* raw() const noexcept { return value_ ? value_ : static_cast<void const*>(entity_.get()); }
+   // The held value or entity itself, for generic operations that change it in place.
+   void* raw() noexcept { return value_ ? value_ : static_cast<void*>(entity_.get()); }
 
    template <class T>
    T const& as() const {

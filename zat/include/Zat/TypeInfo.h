@@ -35,11 +35,38 @@ enum class AttrKind : std::uint8_t {
    function,     // a hand-written operation reachable by generic tools
 };
 
+// Properties of an attribute that tools need beyond its kind.
+enum AttrFlag : std::uint8_t {
+   attrHidden = 1,    // in the table, but the attribute operation does not reach it
+   attrReadonly = 2,  // a collection that tools may read and walk, not change
+   attrSilent = 4,    // an entity member that publishes nothing
+   attrStatic = 8,    // a function that needs no instance
+   attrConst = 16,    // a function that changes nothing
+};
+
+// A named, typed argument: of a function, of a collection's or owned entity's creation, of a type's
+// construction. Type names follow AttrInfo::typeName.
+struct ParamInfo {
+   std::string_view name;
+   std::string_view typeName;
+};
+
 struct AttrInfo {
    std::uint16_t id;  // 128 x depth of the declaring type + position, positions counted from 2
    std::string_view name;
-   std::string_view typeName;  // as written in the schema; for a collection, its key type
+   // The full name of the attribute's type ("VelL3V2::Route", "Ipkit::IpGenPrefix", a bare runtime
+   // scalar such as "U32", "Ptr<T>" for a counted pointer, "Void" for a function without a result); for
+   // a collection its key type, for a function its result type.
+   std::string_view typeName;
    AttrKind kind;
+   // A map's value type or the member entity type of an entity collection; "" for a set.
+   std::string_view elementTypeName = {};
+   // The arguments a function call takes, or that writing an entity collection's member (beyond its
+   // key) or an owned entity takes to create it; in the order the attribute operation wants them.
+   std::span<ParamInfo const> params = {};
+   std::uint8_t flags = 0;  // AttrFlag bits
+
+   bool is(AttrFlag f) const noexcept { return (flags & f) != 0; }
 };
 
 // What generic code can do with a value it holds only as a pointer. Null entries are operations the
@@ -53,6 +80,7 @@ struct ValueMethods {
    String (*strep)(void const* v);
    void* (*parse)(std::string_view text);
    bool (*truth)(void const* v);
+   void* (*makeDefault)() = nullptr;  // a default-constructed value
 };
 
 // Answers of the generic attribute operation.
@@ -90,6 +118,8 @@ struct TypeInfo {
    std::span<std::string_view const> enumerators;  // enumerations only, indexed by number
    ValueMethods const* value = nullptr;            // values and enumerations
    TypeMethods const* methods = nullptr;           // types of the units
+   // The arguments TypeMethods::construct takes, in order (root entities, created by name, take none).
+   std::span<ParamInfo const> creator = {};
 
    // The attribute with this id or name, or null.
    AttrInfo const* attr(std::uint16_t id) const noexcept {
@@ -123,8 +153,14 @@ struct ModuleInfo {
 void zatModuleIs(ModuleInfo const& module);
 void zatModuleDel(ModuleInfo const& module) noexcept;
 ModuleInfo const* zatModule(std::string_view name) noexcept;
-// A type of any registered module by its full name, or null.
+// A type of any registered module by its full name, or null. A counted pointer's name ("Ptr<T>",
+// "Ptr<T const>") gives the entity type T.
 TypeInfo const* zatType(std::string_view fullName) noexcept;
 std::span<ModuleInfo const* const> zatModules() noexcept;
+// A value type that a unit names but no module holds (a platform value written by hand), so that
+// zatType finds it too.
+void zatForeignTypeIs(TypeInfo const& type);
+void zatForeignTypeDel(TypeInfo const& type) noexcept;
+std::span<TypeInfo const* const> zatForeignTypes() noexcept;
 
 }  // namespace Zat

@@ -82,8 +82,20 @@ class Member:
         return None
 
     def table_type(self):
-        """The type name in the type table: as written in the schema."""
-        return self.type.name
+        """The type name in the type table."""
+        return self.type.table_name
+
+    def table_element(self):
+        """The TypeRef of a collection's element (map value, member entity), or None."""
+        return None
+
+    def table_params(self):
+        """(TypeRef, name) of the arguments the attribute operation takes for a call or a creation."""
+        return []
+
+    def table_flags(self):
+        """The Zat::AttrFlag names that apply."""
+        return [f for f in ("hidden", "silent") if f in self.flags]
 
     def generic_case(self, g):
         """The generic attribute operation's case: (function, [arguments]) returning AttrOpResult."""

@@ -58,7 +58,10 @@ class Collection(Member):
         return self.type
 
     def table_type(self):
-        return self.key.name
+        return self.key.table_name
+
+    def table_flags(self):
+        return super().table_flags() + (["readonly"] if self.readonly else [])
 
     def check_key(self, r, tok):
         ref = self.type
@@ -216,6 +219,9 @@ class MapBase(Collection):
 
     def lambda_key_value(self, call):
         return lambda_text(f"[&]({self.key.cpp} const& k, {self.value.cpp} const& v)", call)
+
+    def table_element(self):
+        return self.value
 
     def mutable_case(self, g, coll):
         n = self.name
@@ -462,10 +468,20 @@ class EntityMembers(Collection):
         w("return e;")
         w.dedent()("}")
 
+    def table_element(self):
+        return self.type
+
+    def creation_rest(self):
+        """The creation arguments beyond the key, which a generic write takes in the value."""
+        return [(t, name) for t, name in self.target.creator if name != self.key_name]
+
+    def table_params(self):
+        return [] if self.readonly or self.target is None else self.creation_rest()
+
     def mutable_case(self, g, coll):
         # The key comes as the key; any further creation arguments come in the value, in order.
         n = self.name
-        rest = [(t, name) for t, name in self.target.creator if name != self.key_name]
+        rest = self.creation_rest()
         args, i = [], 0
         for t, name in self.target.creator:
             if name == self.key_name:

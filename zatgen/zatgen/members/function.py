@@ -55,7 +55,13 @@ class Function(Member):
         return [t for t, _ in self.params if t is not None] + ([self.ret] if self.ret is not None else [])
 
     def table_type(self):
-        return self.ret.name
+        return self.ret.table_name
+
+    def table_params(self):
+        return self.params
+
+    def table_flags(self):
+        return super().table_flags() + (["static"] if self.static else []) + (["const"] if self.const else [])
 
     def signature(self, qualified=""):
         params = ", ".join(f"{t.param if t else '?'} {n}" for t, n in self.params)

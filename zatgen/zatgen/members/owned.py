@@ -20,6 +20,9 @@ class Owned(Member):
     def target(self):
         return self.type.decl
 
+    def table_params(self):
+        return self.target.creator
+
     def links_parent(self):
         return self.target.derives_from_entity and "noparent" not in self.flags
 
