@@ -1,10 +1,13 @@
-// Every requestor-counted level below the root against a plain model: long random sequences of adds and
-// removes by several requestors (absent keys and requestors included; groups that take their VNI sets
-// and hosts with them), checked after every step. The model is a set of (keys..., requestor) rows per
-// level; the hierarchy is flattened into the same rows twice, once from the children's requestor sets and
-// once from the request sets, and an empty requestor set, request set or host shows as a row with "-".
+// Every requestor-counted level, the root's included, against a plain model: long random sequences of adds
+// and removes by several requestors (absent keys and requestors included; sets that take everything below
+// them along; now and then a clear), checked after every step. The model is a set of (keys..., requestor)
+// rows per level; the hierarchy is flattened into the same rows twice, once from the children's requestor
+// sets and once from the request sets, and an empty requestor set, request set or host shows as a row with
+// "-".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -29,28 +32,35 @@ void addRows(Rows& out, auto const& names, Row prefix, std::string const& suffix
    }
 }
 
-// The rows (g, r), (g, v, r) and (g, v, h, part) twice: as the children hold them and as the request sets
-// list them.
-void flatten(PerNetVrfHostSet const& net, Rows& held, Rows& asked) {
-   for (auto const& set : net.groupRequestSetCollection())
-      addRows(asked, set->requestCollection(), {}, set->requestorName().str());
-   for (auto const& group : net.perGroupHostSetCollection()) {
-      std::string const g(group->groupName().view());
-      addRows(held, group->requestorCollection(), {g});
-      for (auto const& set : group->vniRequestSetCollection())
-         addRows(asked, set->requestCollection(), {g}, set->requestorName().str());
-      for (auto const& vni : group->perVniHostSetCollection()) {
-         std::string const v = vni->vni().stringValue().str();
-         addRows(held, vni->requestorCollection(), {g, v});
-         for (auto const& set : vni->hostRequestSetCollection())
-            addRows(asked, set->requestCollection(), {g, v}, set->requestorName().str());
-         for (auto const& host : vni->hostCollection()) {
-            std::string const h = host->hostKey().value().str();
-            if (host->config()) held.insert({g, v, h, "configRequestor"});
-            if (host->status()) held.insert({g, v, h, "statusRequestor"});
-            if (!host->config() && !host->status()) held.insert({"-", h});
+// The rows (n, r) of the network VRFs' host sets, ("vrf", n, r) of the network VRFs, then (n, g, r),
+// (n, g, v, r) and (n, g, v, h, part) twice: as the children hold them and as the request sets list them.
+// The root keeps no request sets.
+void flatten(LocalData const& root, Rows& held, Rows& asked) {
+   for (auto const& vrf : root.networkVrfCollection())
+      addRows(held, vrf->requestorCollection(), {"vrf", vrf->name().str()});
+   for (auto const& net : root.perNetVrfHostSetCollection()) {
+      std::string const n = net->netVrfName().str();
+      addRows(held, net->requestorCollection(), {n});
+      for (auto const& set : net->groupRequestSetCollection())
+         addRows(asked, set->requestCollection(), {n}, set->requestorName().str());
+      for (auto const& group : net->perGroupHostSetCollection()) {
+         std::string const g(group->groupName().view());
+         addRows(held, group->requestorCollection(), {n, g});
+         for (auto const& set : group->vniRequestSetCollection())
+            addRows(asked, set->requestCollection(), {n, g}, set->requestorName().str());
+         for (auto const& vni : group->perVniHostSetCollection()) {
+            std::string const v = vni->vni().stringValue().str();
+            addRows(held, vni->requestorCollection(), {n, g, v});
+            for (auto const& set : vni->hostRequestSetCollection())
+               addRows(asked, set->requestCollection(), {n, g, v}, set->requestorName().str());
+            for (auto const& host : vni->hostCollection()) {
+               std::string const h = host->hostKey().value().str();
+               if (host->config()) held.insert({n, g, v, h, "configRequestor"});
+               if (host->status()) held.insert({n, g, v, h, "statusRequestor"});
+               if (!host->config() && !host->status()) held.insert({"-", h});
+            }
+            EXPECT_EQ(vni->hasHostStatuss(), vni->hostRequestSetHas("statusRequestor"));
          }
-         EXPECT_EQ(vni->hasHostStatuss(), vni->hostRequestSetHas("statusRequestor"));
       }
    }
 }
@@ -72,44 +82,59 @@ TEST(RequestorModel, HostLevelsMatchTheModel) {
    std::mt19937 rng(7201);
    auto pick = [&](char const* prefix) { return prefix + std::to_string(rng() % 3); };
    for (int round = 0; round < 10; ++round) {
-      auto net = PerNetVrfHostSet::PerNetVrfHostSetIs("blue");
+      auto root = LocalData::LocalDataIs("root");
       Rows m;
       for (int step = 0; step < 400; ++step) {
          SCOPED_TRACE(std::to_string(round) + "/" + std::to_string(step));
-         std::string const g = pick("g"), r = pick("r"), h = pick("h"), v = std::to_string(10 + rng() % 3);
+         std::string const n = pick("n"), g = pick("g"), r = pick("r"), h = pick("h"),
+                           v = std::to_string(10 + rng() % 3);
          VelL3::V2::GroupName const gn(g);
          VelL3::V2::MemberKey const hk(h);
-         Zat::Ptr<PerGroupHostSet> group = net->perGroupHostSet(gn);
+         Zat::Ptr<PerNetVrfHostSet> net = root->perNetVrfHostSet(n);
+         Zat::Ptr<PerGroupHostSet> group = net ? net->perGroupHostSet(gn) : nullptr;
          Zat::Ptr<PerVniHostSet> vni = group ? group->perVniHostSet(Ipkit::Vni(v)) : nullptr;
          bool const status = rng() % 2;
-         Row const part = {g, v, h, status ? "statusRequestor" : "configRequestor"};
-         switch (rng() % 6) {
+         Row const part = {n, g, v, h, status ? "statusRequestor" : "configRequestor"};
+         switch (rng() % 10) {
             case 0: {
-               Zat::Ptr<PerGroupHostSet> added = net->addPerGroupHostSet(gn, r);
-               EXPECT_EQ(added, net->perGroupHostSet(gn));
-               m.insert({g, r});
+               Zat::Ptr<PerNetVrfHostSet> added = root->addPerNetVrfHostSet(n, r);
+               EXPECT_EQ(added, root->perNetVrfHostSet(n));
+               m.insert({n, r});
                break;
             }
             case 1:
-               net->removePerGroupHostSet(gn, r);
-               m.erase({g, r});
-               release(m, {g});
+               root->removePerNetVrfHostSet(n, r);
+               m.erase({n, r});
+               release(m, {n});
                break;
-            case 2:
-               if (!group) break;
-               EXPECT_EQ(group->addPerVniHostSet(Ipkit::Vni(v), r)->vni(), Ipkit::Vni(v));
-               m.insert({g, v, r});
+            case 2: {
+               if (!net) break;
+               Zat::Ptr<PerGroupHostSet> added = net->addPerGroupHostSet(gn, r);
+               EXPECT_EQ(added, net->perGroupHostSet(gn));
+               m.insert({n, g, r});
                break;
+            }
             case 3:
-               if (!group) break;
-               group->removePerVniHostSet(Ipkit::Vni(v), r);
-               m.erase({g, v, r});
-               release(m, {g, v});
+               if (!net) break;
+               net->removePerGroupHostSet(gn, r);
+               m.erase({n, g, r});
+               release(m, {n, g});
                break;
             case 4:
+               if (!group) break;
+               EXPECT_EQ(group->addPerVniHostSet(Ipkit::Vni(v), r)->vni(), Ipkit::Vni(v));
+               m.insert({n, g, v, r});
+               break;
+            case 5:
+               if (!group) break;
+               group->removePerVniHostSet(Ipkit::Vni(v), r);
+               m.erase({n, g, v, r});
+               release(m, {n, g, v});
+               break;
+            case 6:
                if (!vni) break;
                if (status) {
-                  Zat::Ptr<HostStatus> added = vni->addHostStatus("blue", gn, hk);
+                  Zat::Ptr<HostStatus> added = vni->addHostStatus(n, gn, hk);
                   EXPECT_EQ(added, vni->getHostStatus(hk));
                   EXPECT_EQ(added->vni(), Ipkit::Vni(v));
                } else {
@@ -118,61 +143,113 @@ TEST(RequestorModel, HostLevelsMatchTheModel) {
                }
                m.insert(part);
                break;
-            default:
+            case 7:
                if (!vni) break;
                status ? vni->removeHostStatus(hk) : vni->removeHostConfig(hk);
                m.erase(part);
+               break;
+            case 8:  // the network VRFs, held the same way
+               if (status) {
+                  root->addNetworkVrf(n, r);
+                  m.insert({"vrf", n, r});
+               } else {
+                  root->removeNetworkVrf(n, r);
+                  m.erase({"vrf", n, r});
+                  release(m, {"vrf", n});
+               }
+               break;
+            default:  // now and then a clear, which ends every set whoever holds it
+               if (rng() % 10) break;
+               bool const vrfs = status;
+               vrfs ? root->clearNetworkVrf() : root->clearPerNetVrfHostSet();
+               std::erase_if(m, [&](Row const& row) { return (row[0] == "vrf") == vrfs; });
          }
-         Rows held, asked;
-         flatten(*net, held, asked);
+         Rows held, asked, listed;
+         flatten(*root, held, asked);
          ASSERT_EQ(held, m);
-         ASSERT_EQ(asked, m);
+         std::copy_if(m.begin(), m.end(), std::inserter(listed, listed.end()),
+                      [](Row const& row) { return row.size() > 2 && row[0] != "vrf"; });
+         ASSERT_EQ(asked, listed);
       }
    }
 }
-// A device's flow set lives while its configuration (held by requestors) or its status is there; each
-// part keeps its identity while it lives.
+// A network VRF's flow sets live while a requestor holds them, and a device's flow set while its
+// configuration (held by requestors) or its status is there; each part keeps its identity while it lives.
 TEST(RequestorModel, DeviceFlowSetsMatchTheModel) {
    std::mt19937 rng(8101);
-   auto net = PerNetVrfFlowSet::PerNetVrfFlowSetIs("blue");
-   std::map<std::string, std::set<std::string>> requestors;
+   auto root = LocalData::LocalDataIs("root");
+   using Names = std::map<std::string, std::set<std::string>>;
+   Names netRequestors, requestors;  // by network VRF; by "net/device"
    std::map<std::string, Zat::Ptr<FlowSetConfig>> configs;
    std::map<std::string, Zat::Ptr<FlowSetStatus>> statuses;
-   for (int step = 0; step < 3000; ++step) {
+   auto drop = [&](std::string const& prefix) {  // everything below the network VRFs it names
+      auto under = [&](auto const& e) { return e.first.starts_with(prefix); };
+      std::erase_if(requestors, under), std::erase_if(configs, under), std::erase_if(statuses, under);
+   };
+   for (int step = 0; step < 4000; ++step) {
       SCOPED_TRACE(step);
-      std::string const d = "fw" + std::to_string(rng() % 3), r = "r" + std::to_string(rng() % 3);
-      switch (rng() % 4) {
-         case 0:
-            configs.emplace(d, net->addFlowSetConfig(DeviceKey(d), r));
-            requestors[d].insert(r);
+      std::string const n = "n" + std::to_string(rng() % 3), d = "fw" + std::to_string(rng() % 3),
+                        r = "r" + std::to_string(rng() % 3), key = n + "/" + d;
+      Zat::Ptr<PerNetVrfFlowSet> net = root->perNetVrfFlowSet(n);
+      int const op = rng() % 7;
+      if (!net && op >= 2 && op <= 5) continue;
+      switch (op) {
+         case 0: {
+            Zat::Ptr<PerNetVrfFlowSet> added = root->addPerNetVrfFlowSet(n, r);
+            EXPECT_EQ(added, root->perNetVrfFlowSet(n));
+            netRequestors[n].insert(r);
             break;
+         }
          case 1:
-            net->removeFlowSetConfig(DeviceKey(d), r);
-            if (requestors[d].erase(r) && requestors[d].empty()) configs.erase(d);
+            root->removePerNetVrfFlowSet(n, r);
+            if (netRequestors[n].erase(r) && netRequestors[n].empty()) drop(n + "/");
             break;
          case 2:
-            statuses.emplace(d, net->addFlowSetStatus(DeviceKey(d)));
+            configs.emplace(key, net->addFlowSetConfig(DeviceKey(d), r));
+            requestors[key].insert(r);
+            break;
+         case 3:
+            net->removeFlowSetConfig(DeviceKey(d), r);
+            if (requestors[key].erase(r) && requestors[key].empty()) configs.erase(key);
+            break;
+         case 4:
+            statuses.emplace(key, net->addFlowSetStatus(DeviceKey(d)));
+            break;
+         case 5:
+            net->removeFlowSetStatus(DeviceKey(d));
+            statuses.erase(key);
             break;
          default:
-            net->removeFlowSetStatus(DeviceKey(d));
-            statuses.erase(d);
+            if (rng() % 20) break;
+            root->clearPerNetVrfFlowSet();
+            netRequestors.clear();
+            drop("");
       }
+      std::erase_if(netRequestors, [](auto const& e) { return e.second.empty(); });
+      Names realNets;
       std::map<std::string, Zat::Ptr<FlowSetConfig>> realConfigs;
       std::map<std::string, Zat::Ptr<FlowSetStatus>> realStatuses;
-      for (auto const& set : net->perDeviceFlowSetCollection()) {
-         std::string const name = set->deviceKey().value().str();
-         ASSERT_TRUE(set->config() || set->status()) << name;
-         if (set->config()) realConfigs[name] = set->config();
-         if (set->status()) realStatuses[name] = set->status();
-         EXPECT_EQ(net->getFlowSetStatus(set->deviceKey()), set->status());
-         if (set->config()) {
-            std::set<std::string> held;
-            for (auto const& n : set->config()->requestorCollection()) held.insert(n.str());
-            EXPECT_EQ(held, requestors[name]);
+      for (auto const& netSet : root->perNetVrfFlowSetCollection()) {
+         std::string const netName = netSet->netVrfName().str();
+         auto& names = realNets[netName];  // an empty requestor set shows as an empty entry
+         for (auto const& name : netSet->requestorCollection()) names.insert(name.str());
+         for (auto const& set : netSet->perDeviceFlowSetCollection()) {
+            std::string const name = netName + "/" + set->deviceKey().value().str();
+            ASSERT_TRUE(set->config() || set->status()) << name;
+            if (set->config()) realConfigs[name] = set->config();
+            if (set->status()) realStatuses[name] = set->status();
+            EXPECT_EQ(netSet->getFlowSetStatus(set->deviceKey()), set->status());
+            if (set->config()) {
+               std::set<std::string> held;
+               for (auto const& c : set->config()->requestorCollection()) held.insert(c.str());
+               EXPECT_EQ(held, requestors[name]);
+            }
          }
       }
+      ASSERT_EQ(realNets, netRequestors);
       ASSERT_EQ(realConfigs, configs);
       ASSERT_EQ(realStatuses, statuses);
    }
-   for (auto const& [d, status] : statuses) EXPECT_EQ(status->netVrfName(), Zat::String("blue")) << d;
+   for (auto const& [key, status] : statuses)
+      EXPECT_TRUE(key.starts_with(status->netVrfName().str() + "/")) << key;
 }
