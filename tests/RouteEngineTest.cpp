@@ -288,18 +288,6 @@ TEST(RouteEngineIncludes, TruthTableAndDefaultDestinations) {
    EXPECT_TRUE(isDefaultDestination(IpGenPrefix("0.0.0.0/0")) && isDefaultDestination(IpGenPrefix("::/0")));
 }
 
-// The rebuild ranks members by the hash the set stores; that ranking must be the set's own walk order.
-TEST(RouteEngineRouteKey, WalkHashGivesTheSetsIterationOrder) {
-   Gen g(11);
-   Summary set;
-   for (int i = 0; i < 3000; ++i) set.insert(g.routeKey());
-   VelL3V2::detail::ValueSetPort<RouteKey, 2377410888u> port(set, nullptr);
-   std::vector<std::pair<std::uint32_t, RouteKey>> ranked;
-   for (RouteKey const& r : set) ranked.emplace_back(port.walkHash(r), r);
-   ASSERT_GT(ranked.size(), 500u);
-   EXPECT_TRUE(std::is_sorted(ranked.begin(), ranked.end()));
-}
-
 // ---------------------------------------------------------------------------------------------------
 
 // Adding, removing and lookups are the differential's and the growth test's; clearing and moving are
@@ -439,5 +427,5 @@ TEST(RouteEngineSummary, DifferentialAgainstTheLiteralWalk) {
          return;
       }
    }
-   EXPECT_GT(thrown, 5000);
+   EXPECT_GT(thrown, 6000);  // about 9,000 of the 30,000 rebuilds
 }
