@@ -199,6 +199,29 @@ TEST(VelLoggingData, EveryHandleIsReachableAndRendersItsFormat) {
       EXPECT_EQ(h->period(), Zat::LogHandle::defaultPeriod) << name;
       EXPECT_EQ(h->burst(), 1.0) << name;
    }
+   // Severities and recommended actions; the formats of the three emitted here are pinned by the
+   // messages above.
+   Zat::String const none("No action is required");
+   Zat::String const nextHop("Check firewall's routing table, contact Talven support as needed");
+   struct Row {
+      char const* name;
+      int severity;
+      Zat::String const& action;
+   };
+   for (Row const& r : {Row{"KRO_MOUNT_TIMEOUT", 3, Zat::ContactSupport},
+                        Row{"KRO_VEL_HOST_PROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
+                        Row{"KRO_VEL_HOST_UNPROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
+                        Row{"KRO_VEL_HOST_RECOVER", 3, none}, Row{"KRO_VEL_RULE_PROGRAMMED", 6, none},
+                        Row{"KRO_VEL_RULE_PROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
+                        Row{"KRO_VEL_RULE_UNPROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
+                        Row{"KRO_VEL_RULE_RECOVER", 3, none}, Row{"KRO_VEL_FLOW_NEXT_HOP_ERROR", 3, nextHop},
+                        Row{"KRO_VEL_GRACEFUL_RESTART_TIMEOUT", 4, Zat::NoActionRequired},
+                        Row{"KRO_VEL_SOUTHBOUND_REDIRECT", 6, Zat::NoActionRequired}}) {
+      Zat::LogHandle const* h = Zat::LogHandle::find(r.name);
+      ASSERT_NE(h, nullptr) << r.name;
+      EXPECT_EQ(h->severity(), r.severity) << r.name;
+      EXPECT_EQ(h->recommendedAction(), r.action) << r.name;
+   }
    // The common unit builds its own mount-timeout handle beside this unit's.
    EXPECT_NE(Zat::LogHandle::find("KRO_MOUNT_TIMEOUT"), &KRO_MOUNT_TIMEOUT);
 }
