@@ -122,6 +122,13 @@ TEST(VelL3V2Status, LatestGenerationAndSwitch) {
    report(t, 1, HS::success, false, {a, 7.0});
    EXPECT_EQ(st->getLatestSwitchId(t.netVrf, all), sw(1));   // a tie keeps the first
    EXPECT_EQ(st->getLatestSwitchId(t.netVrf, some), sw(2));  // b is the latest there: it replaces a
+   // The root's generation, reported by an early switch, still leaves every later switch to compare.
+   t.root->kroGenIdIs(a);
+   report(t, 4, HS::success, false, {a, 8.0});
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, all), sw(4));
+   VelL3Common::SwitchSet late;
+   late.switchIdIs(sw(3)), late.switchIdIs(sw(4));
+   EXPECT_EQ(st->getLatestSwitchId(t.netVrf, late), sw(4));
 }
 
 // Each case: the reports as "<switch><state>[r][o]" (r: ready to delete, o: an older time stamp; switch 1,

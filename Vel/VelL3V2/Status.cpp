@@ -4,8 +4,10 @@
 //
 // A fabric has up to thousands of switches and the agent folds their results for every host, flow and
 // flow set, so the walks are loops of lookups: a switch's directory is found by its name written in place,
-// entity types are told apart by their type tables, and the switches kept pending are gathered in a
-// buffer that the next fold reuses. Once warm, nothing is allocated per switch.
+// entity types are told apart by their type tables, what a walk needs of the root and of the object is
+// looked up once per walk, the latest switch's walk reuses the time stamps the generation's walk read,
+// and the switches kept pending are gathered in a buffer that the next fold reuses. Once warm, nothing
+// is allocated per switch.
 #include <algorithm>
 #include <sstream>
 #include <string_view>
@@ -54,44 +56,189 @@ Zat::Ptr<T const> entityAs(Zat::Ptr<Zat::Entity> const& e) {
 // What switch `s` publishes under `netVrfName` in the root's status directory `dir`, or null. A missing
 // directory, or a switch entry that is no directory, is the caller's mistake: the agent sets both
 // directories before it folds any status, and switches publish directories only.
-Zat::Ptr<Zat::Entity> switchEntry(Zat::Ptr<Zat::Dir const> const& dir, SystemId const& s,
-                                  std::string_view netVrfName) {
+Zat::Ptr<Zat::Entity> switchEntry(Zat::Dir const* dir, SystemId const& s, std::string_view netVrfName) {
    if (!dir) Zat::throwPreconditionException("statusDir");
    Ipkit::EthAddr::Text const name = s.text();
    // The directory never stores null, so a missing entity is a missing entry.
    Zat::Ptr<Zat::Entity> entry = dir->entityPtr(std::string_view(name.data(), name.size()));
    if (!entry) return nullptr;
-   Zat::Ptr<Zat::Dir const> switchDir = entityAs<Zat::Dir>(entry);
-   if (!switchDir) Zat::throwPreconditionException("switchStatus");
-   return switchDir->entityPtr(netVrfName);
+   if (!entry->fwkType().isA(Zat::Dir::typeInfo())) Zat::throwPreconditionException("switchStatus");
+   return static_cast<Zat::Dir const&>(*entry).entityPtr(netVrfName);
 }
 
 Zat::Ptr<LocalData> root() {
    return Zat::Entity::singleton<LocalData>();
 }
 
-// The switches one fold keeps pending, in ascending order (the order the fold walks them in). The buffer
-// goes back for the next fold, so that a warm fold allocates nothing; a fold that starts inside another
-// (a getSwitchStatus that folds) gets a buffer of its own.
-class KeptSwitches {
- public:
-   KeptSwitches() : kept_(std::exchange(spare(), {})) { kept_.clear(); }
-   ~KeptSwitches() {
-      if (kept_.capacity() > spare().capacity()) spare() = std::move(kept_);
-   }
-   KeptSwitches(KeptSwitches const&) = delete;
-   KeptSwitches& operator=(KeptSwitches const&) = delete;
+VelL3::V2::FlowSourceStatus const* flowSource(Zat::Dir const* fragments, SystemId const& switchId,
+                                              Zat::String const& netVrfName, DeviceKey const& deviceKey) {
+   auto fragment = entityAs<VelL3::V2::FragmentStatus>(switchEntry(fragments, switchId, netVrfName.view()));
+   return fragment ? fragment->flowSourceCollection().find(deviceKey.value()) : nullptr;
+}
 
-   // The fold walks the switches in ascending order, even when the collection changes under it.
-   void add(SystemId const& s) { kept_.push_back(s); }
-   bool has(SystemId const& s) const { return std::binary_search(kept_.begin(), kept_.end(), s); }
+// A switch's result for one object as a walk reads it. The fold asks only whether there is a message,
+// so a walk leaves the text out of `status` and notes it in `hasMessage`; getSwitchStatus copies it.
+struct SwitchRead {
+   SwitchStatus status;
+   bool hasMessage = false;
+
+   // Whether the result differs from that of a switch that reported nothing.
+   bool present() const { return hasMessage || bool(status); }
+   void clear(SystemId const& s) {
+      status = SwitchStatus(s);
+      hasMessage = false;
+   }
+   void messageIs(Zat::String const& m, bool copy) {
+      if (copy) {
+         status.messageIs(m);
+      } else {
+         hasMessage = !m.empty();
+      }
+   }
+};
+
+// Each kind's result on a switch, read out of the status directory `dir`: `out` is the default when
+// the switch has none. The collections are searched in place, so a read takes no reference counts.
+void readHost(HostStatus const& h, Zat::Dir const* dir, SystemId const& s, SwitchRead& out, bool message) {
+   out.clear(SystemId());
+   auto groupSet = entityAs<VelL3::V2::GroupSetStatus>(switchEntry(dir, s, h.netVrfName().view()));
+   auto group = groupSet ? groupSet->groupCollection().find(h.groupName()) : nullptr;
+   auto memberSet = group ? group->memberSetCollection().find(h.vni()) : nullptr;
+   if (auto member = memberSet ? memberSet->memberCollection().find(h.hostKey()) : nullptr) {
+      out.clear(s);
+      out.status.stateIs(member->state());
+      out.status.readyToDeleteIs(member->readyToDelete());
+      out.messageIs(member->message(), message);
+      out.status.kroTimestampIs(member->kroTimestamp());
+   }
+}
+
+void readFlow(FlowStatus const& f, Zat::Dir const* dir, SystemId const& s, SwitchRead& out, bool message) {
+   out.clear(SystemId());
+   auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey());
+   if (auto flow = source ? source->flowCollection().find(f.flowKey()) : nullptr) {
+      out.clear(s);
+      out.status.orderIs(flow->order());
+      out.status.stateIs(flow->state());
+      out.messageIs(flow->message(), message);
+      out.status.readyToDeleteIs(flow->readyToDelete());
+   }
+}
+
+void readFlowSet(FlowSetStatus const& f, Zat::Dir const* dir, SystemId const& s, SwitchRead& out) {
+   out.clear(SystemId());
+   if (auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey())) {
+      out.clear(s);
+      out.status.stateIs(source->state());
+      out.status.readyToDeleteIs(source->readyToDelete());
+      out.status.kroTimestampIs(source->kroTimestamp());
+   }
+}
+
+// Reads the switches' results for one object during one walk of a fold. For the three kinds this file
+// knows, the root's directory is looked up once per walk rather than once per switch. Any other kind
+// (one that overrides getSwitchStatus again), and every walk while the per-switch trace lines are on,
+// goes through the virtual getSwitchStatus, so that its trace lines stay as they are.
+class SwitchReader {
+ public:
+   explicit SwitchReader(StatusBase const& status) : status_(status) {
+      if (velL3V2Trace.enabled(6) || velL3V2Trace.enabled(7) || velL3V2Trace.enabled(8)) return;
+      Zat::TypeInfo const* const type = &status.fwkType();
+      if (type == &HostStatus::typeInfo()) {
+         kind_ = host;
+         dir_ = root()->globalGroupSetStatusDir();
+      } else if (type == &FlowStatus::typeInfo()) {
+         kind_ = flow;
+         dir_ = root()->globalFragmentStatusDir();
+      } else if (type == &FlowSetStatus::typeInfo()) {
+         kind_ = flowSet;
+         dir_ = root()->globalFragmentStatusDir();
+      }
+   }
+
+   // Whether the reads skip getSwitchStatus (and so emit none of its trace lines).
+   bool direct() const { return kind_ != generic; }
+
+   // Switch `s`'s result; valid until the next read.
+   SwitchRead const& read(SystemId const& s) {
+      switch (kind_) {
+         case host:
+            readHost(static_cast<HostStatus const&>(status_), dir_.get(), s, read_, false);
+            break;
+         case flow:
+            readFlow(static_cast<FlowStatus const&>(status_), dir_.get(), s, read_, false);
+            break;
+         case flowSet:
+            readFlowSet(static_cast<FlowSetStatus const&>(status_), dir_.get(), s, read_);
+            break;
+         case generic:
+            read_.status = status_.getSwitchStatus(s);
+            read_.hasMessage = false;
+            break;
+      }
+      return read_;
+   }
 
  private:
-   static std::vector<SystemId>& spare() {
-      thread_local std::vector<SystemId> buffer;
+   enum Kind { generic, host, flow, flowSet };
+   StatusBase const& status_;
+   Kind kind_ = generic;
+   Zat::Ptr<Zat::Dir const> dir_;
+   SwitchRead read_;
+};
+
+// A vector that goes back to a per-thread spare when it ends, so that the next walk that needs one finds
+// it at its size and a warm fold allocates nothing; a walk that starts inside another (a getSwitchStatus
+// that folds) gets one of its own.
+template <class T>
+class ReusedVector {
+ public:
+   ReusedVector() : items_(std::exchange(spare(), {})) { items_.clear(); }
+   ~ReusedVector() {
+      if (items_.capacity() > spare().capacity()) spare() = std::move(items_);
+   }
+   ReusedVector(ReusedVector const&) = delete;
+   ReusedVector& operator=(ReusedVector const&) = delete;
+
+   std::vector<T>& items() { return items_; }
+   std::vector<T> const& items() const { return items_; }
+
+ private:
+   static std::vector<T>& spare() {
+      thread_local std::vector<T> buffer;
       return buffer;
    }
-   std::vector<SystemId> kept_;
+   std::vector<T> items_;
+};
+
+// The switches one fold keeps pending, in the order the fold walks them, which is ascending (even when
+// the collection changes under it), so the list is searched by bisection.
+class KeptSwitches {
+ public:
+   void add(SystemId const& s) { kept_.items().push_back(s); }
+   bool has(SystemId const& s) const {
+      return std::binary_search(kept_.items().begin(), kept_.items().end(), s);
+   }
+
+ private:
+   ReusedVector<SystemId> kept_;
+};
+
+// Where getLatestKroGenId keeps the time stamps it reads, in walk order, when getLatestSwitchId asks it
+// to, so that the latest switch's walk over the same switches reads each once. Only a walk that reads
+// directly asks: one through getSwitchStatus shows every read in its trace. Taken (and cleared) as the
+// generation's walk starts, so that no walk nested in it keeps stamps there.
+thread_local std::vector<KroTimestamp>* stampsWanted = nullptr;
+
+class StampsWanted {
+ public:
+   explicit StampsWanted(std::vector<KroTimestamp>* to) : previous_(std::exchange(stampsWanted, to)) {}
+   ~StampsWanted() { stampsWanted = previous_; }
+   StampsWanted(StampsWanted const&) = delete;
+   StampsWanted& operator=(StampsWanted const&) = delete;
+
+ private:
+   std::vector<KroTimestamp>* previous_;
 };
 
 }  // namespace
@@ -132,17 +279,20 @@ KroGenId StatusBase::getLatestKroGenId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
                                        VelL3Common::SwitchSet const& switchFilter) const {
    ZAT_TRACE(velL3V2Trace, 8,
              " Net Vrf: " << netVrf->name() << " SwitchFilter: " << switchFilter.switchIdSize());
+   std::vector<KroTimestamp>* const stamps = std::exchange(stampsWanted, nullptr);
    bool const filtered = switchFilter.switchIdSize() != 0;
    KroGenId const local = root()->kroGenId();
    KroTimestamp const none;
    KroGenIdToCountMap counts;
+   SwitchReader reader(*this);
    for (auto c = netVrf->switchVrfIter(); c; ++c) {
       SystemId const& s = c.key();
       if (filtered && !switchFilter.switchIdHas(s)) {
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
          continue;
       }
-      KroTimestamp const t = getSwitchStatus(s).kroTimestamp();
+      KroTimestamp const& t = reader.read(s).status.kroTimestamp();
+      if (stamps) stamps->push_back(t);
       if (t == none) continue;  // the switch has reported nothing
       if (t.genId() == local) {
          ZAT_TRACE(velL3V2Trace, 7, " return local genId " << local.stringValue());
@@ -167,7 +317,16 @@ SystemId StatusBase::getLatestSwitchId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
                                        VelL3Common::SwitchSet const& switchFilter) const {
    ZAT_TRACE(velL3V2Trace, 8,
              " Net Vrf: " << netVrf->name() << " SwitchFilter: " << switchFilter.switchIdSize());
-   KroGenId const latest = getLatestKroGenId(netVrf, switchFilter);
+   SwitchReader reader(*this);
+   // The generation's walk goes over the same switches in the same order, and stops early only when a
+   // switch reports the root's generation; the stamps it kept are those of the first switches here.
+   ReusedVector<KroTimestamp> stamps;
+   KroGenId latest;
+   {
+      StampsWanted const keep(reader.direct() ? &stamps.items() : nullptr);
+      latest = getLatestKroGenId(netVrf, switchFilter);
+   }
+   std::size_t walked = 0;
    bool const filtered = switchFilter.switchIdSize() != 0;
    KroTimestamp best;
    SystemId bestSwitch;
@@ -178,7 +337,9 @@ SystemId StatusBase::getLatestSwitchId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
          continue;
       }
       // A switch that reported nothing has the all-zero generation and time, and takes part as such.
-      KroTimestamp const t = getSwitchStatus(s).kroTimestamp();
+      std::vector<KroTimestamp> const& kept = stamps.items();
+      KroTimestamp const& t = walked < kept.size() ? kept[walked] : reader.read(s).status.kroTimestamp();
+      ++walked;
       bool const take = t.genId() == best.genId() ? t.timestamp().value() > best.timestamp().value()
                                                   : best.genId() != latest;
       if (!take) continue;
@@ -209,14 +370,16 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    bool errorSeen = false;
    bool pendingSeen = false;
    KeptSwitches kept;
+   SwitchReader reader(*this);
    for (auto c = netVrf->switchVrfIter(); c; ++c) {
       SystemId const s = c.key();
-      SwitchStatus const r = getSwitchStatus(s);
+      SwitchRead const& read = reader.read(s);
+      SwitchStatus const& r = read.status;
       ZAT_TRACE(velL3V2Trace, 6,
-                " Has switchStatus: " << bool(r) << " SwitchStatus: " << r.stringValue()
+                " Has switchStatus: " << read.present() << " SwitchStatus: " << r.stringValue()
                                       << " switch isDryrun: " << isDryrunState(r.state())
                                       << " switch isDeleting: " << r.readyToDelete());
-      bool const current = haveLatest && bool(r) && r.order() == ref.order() &&
+      bool const current = haveLatest && read.present() && r.order() == ref.order() &&
                            isDryrunState(r.state()) == dryrun && r.readyToDelete() == deleting &&
                            r.kroTimestamp() == ref.kroTimestamp();
       HardwareState state = r.state();
@@ -271,28 +434,15 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
 Zat::Ptr<VelL3::V2::FlowSourceStatus const> getFlowSourceStatus(SystemId const& switchId,
                                                                 Zat::String const& netVrfName,
                                                                 DeviceKey const& deviceKey) {
-   auto fragment = entityAs<VelL3::V2::FragmentStatus>(
-       switchEntry(root()->globalFragmentStatusDir(), switchId, netVrfName.view()));
-   if (!fragment) return nullptr;
-   return fragment->flowSource(deviceKey.value());
+   return flowSource(root()->globalFragmentStatusDir().get(), switchId, netVrfName, deviceKey);
 }
 
 SwitchStatus HostStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result;
-   auto groupSet = entityAs<VelL3::V2::GroupSetStatus>(
-       switchEntry(root()->globalGroupSetStatusDir(), switchId, netVrfName_.view()));
-   auto group = groupSet ? groupSet->group(groupName_) : nullptr;
-   auto memberSet = group ? group->memberSet(vni_) : nullptr;
-   if (auto member = memberSet ? memberSet->member(hostKey_) : nullptr) {
-      result = SwitchStatus(switchId);
-      result.stateIs(member->state());
-      result.readyToDeleteIs(member->readyToDelete());
-      result.messageIs(member->message());
-      result.kroTimestampIs(member->kroTimestamp());
-   }
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   SwitchRead result;
+   readHost(*this, root()->globalGroupSetStatusDir().get(), switchId, result, true);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
+   return std::move(result.status);
 }
 
 Zat::String FlowStatus::stringValue() const {
@@ -305,30 +455,18 @@ Zat::String FlowStatus::stringValue() const {
 
 SwitchStatus FlowStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result;
-   auto source = getFlowSourceStatus(switchId, netVrfName_, deviceKey_);
-   if (auto flow = source ? source->flow(flowKey_) : nullptr) {
-      result = SwitchStatus(switchId);
-      result.orderIs(flow->order());
-      result.stateIs(flow->state());
-      result.messageIs(flow->message());
-      result.readyToDeleteIs(flow->readyToDelete());
-   }
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   SwitchRead result;
+   readFlow(*this, root()->globalFragmentStatusDir().get(), switchId, result, true);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
+   return std::move(result.status);
 }
 
 SwitchStatus FlowSetStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result;
-   if (auto source = getFlowSourceStatus(switchId, netVrfName_, deviceKey_)) {
-      result = SwitchStatus(switchId);
-      result.stateIs(source->state());
-      result.readyToDeleteIs(source->readyToDelete());
-      result.kroTimestampIs(source->kroTimestamp());
-   }
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   SwitchRead result;
+   readFlowSet(*this, root()->globalFragmentStatusDir().get(), switchId, result);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
+   return std::move(result.status);
 }
 
 }  // namespace VelL3V2
