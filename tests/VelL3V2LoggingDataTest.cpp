@@ -7,6 +7,7 @@
 
 #include "Vel/VelL3V2LocalTypes.h"
 #include "support/Recorder.h"
+#include "support/TraceCapture.h"
 
 using namespace VelL3V2;
 using Strings = std::vector<std::string>;
@@ -159,15 +160,11 @@ TEST_F(LoggingDataTest, RateLimitedMessageStillForgetsThePolicy) {
 }
 
 TEST_F(LoggingDataTest, TracesEntryPendingSwitchesAndReturn) {
-   Zat::TraceCapture trace;
-   velL3V2Trace.levelIs(8, true);
-   velL3V2Trace.levelIs(7, true);
-   velL3V2Trace.levelIs(4, true);
+   TraceCapture trace{4, 7, 8};
    data->addFlowStatus(flow("f", {"00:1c:73:00:00:01"}), "p", dev, "blue");
    data->removeFlowStatus(flow("g", {}), "none", dev, "blue", true);
-   for (int level : {4, 7, 8}) velL3V2Trace.levelIs(level, false);
    EXPECT_EQ(
-       trace.takeTexts(),
+       trace.take(),
        (Strings{"VelLoggingData::addFlowStatus(flowStatus, policyName, deviceName, netVrfName) flow : f "
                 "Policy: p Device: src:fw NetVrf: blue",
                 " add pending switch: 00:1c:73:00:00:01", " return",

@@ -108,37 +108,25 @@ TEST(VelL3V2RouteTable, DefaultRoutesAndLookup) {
    EXPECT_EQ(t->getDefaultRoute(), def);
    t->recomputeSummaryRoutes();
    EXPECT_FALSE(t->summaryRouteHas(def));
-   // First match in route order: the default route includes everything of its family.
+   // First match in route order (the engine's lookup, whose cases RouteEngineTest checks): the default
+   // route includes everything of its family.
    EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr("9.9.9.9"));
-   EXPECT_EQ(t->lookup(IpGenPrefix("2001:db8::/48")), IpGenAddr());
-   EXPECT_EQ(t->lookup(IpGenPrefix()), IpGenAddr());
    EXPECT_TRUE(t->delRoute(def));
    EXPECT_FALSE(t->defaultRouteHas(def));
    EXPECT_FALSE(t->routeHas(def));
    EXPECT_EQ(t->getDefaultRoute(), Route());
    EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr("1.1.1.1"));  // the shortest including route
-   EXPECT_EQ(t->lookup(IpGenPrefix("10.0.0.0/7")), IpGenAddr());            // nothing includes a shorter one
-   EXPECT_EQ(t->lookup(IpGenPrefix("11.0.0.0/8")), IpGenAddr());
    // The routes collection changed directly keeps lookup right too.
    t->routeIs(R("11.0.0.0/8", "7.7.7.7"), true);
    EXPECT_EQ(t->lookup(IpGenPrefix("11.1.0.0/16")), IpGenAddr("7.7.7.7"));
    EXPECT_EQ(t->routeDel(R("11.0.0.0/8", "7.7.7.7")), true);
    EXPECT_EQ(t->routeDel(R("11.0.0.0/8", "7.7.7.7")), false);
+   EXPECT_EQ(t->lookup(IpGenPrefix("11.1.0.0/16")), IpGenAddr());
    t->routeDelAll();
    EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr());
-   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("10.0.0.0/8"), IpGenPrefix("10.0.0.0/8")));
-   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("10.0.0.0/16"), IpGenPrefix("10.0.0.0/8")));
-   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("192.168.1.0/24")));
-   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("::/0")));
-   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("::/0"), IpGenPrefix("0.0.0.0/0")));
-   EXPECT_FALSE(RouteTable::includes(IpGenPrefix("10.0.0.0/8"), IpGenPrefix("11.0.0.0/16")));
-}
-
-TEST(VelL3V2RouteTable, RouteTexts) {
-   Route r = R("10.0.0.0/8", "1.1.1.1");
-   EXPECT_EQ(r.stringValue(), String("Destination 10.0.0.0/8 via 1.1.1.1"));
-   EXPECT_EQ(valueToStrep(r),
-             String("Value('VelL3V2::Route', ** {'destination': '10.0.0.0/8', 'via': '1.1.1.1'})"));
+   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("192.168.1.0/24")) &&
+               !RouteTable::includes(IpGenPrefix("10.0.0.0/16"), IpGenPrefix("10.0.0.0/8")));
+   EXPECT_EQ(R("10.0.0.0/8", "1.1.1.1").stringValue(), String("Destination 10.0.0.0/8 via 1.1.1.1"));
 }
 
 TEST(VelL3V2RouteTable, HolderPublishesTableAndTimestampChanges) {

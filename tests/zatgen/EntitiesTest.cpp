@@ -2,8 +2,7 @@
 // deletion while walking and destruction.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
+#include <set>
 
 #include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
@@ -14,7 +13,9 @@ using Strings = std::vector<std::string>;
 
 // Whether code outside the entity's holders can create a Private.
 template <class T>
-concept CreatableHere = requires(std::uint32_t id) { T::PrivateIs(id); };
+concept CreatableHere = requires(std::uint32_t id) {
+   T::PrivateIs(id);
+};
 
 TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
    auto root = rootFactory("r");
@@ -28,7 +29,6 @@ TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
    EXPECT_EQ(root->quiet(), 9u);
    root->countIs(6);
    EXPECT_EQ(rec.take(), (Strings{"258", "258"}));
-   EXPECT_EQ(Root::limit(), 65535);
    EXPECT_EQ(root->iteratorLegacyNotifiee().size(), 1u);
    root->removeLegacyNotifiee(&rec);
    root->countIs(7);
@@ -44,7 +44,8 @@ TEST(ZatgenEntities, RefusedRecreationAndOwnerDeath) {
       root->memberIs("a", 2);
       FAIL() << "re-instantiation accepted";
    } catch (Zat::ReinstantiationException const& e) {
-      EXPECT_EQ(std::string(e.what()), "ZatgenTest::Member: attribute weight is 1, cannot re-instantiate with 2");
+      EXPECT_EQ(std::string(e.what()),
+                "ZatgenTest::Member: attribute weight is 1, cannot re-instantiate with 2");
    }
    EXPECT_EQ(a->weight(), 1u);
    Zat::Ptr<Child> three = root->childIs(3);
@@ -54,6 +55,10 @@ TEST(ZatgenEntities, RefusedRecreationAndOwnerDeath) {
    EXPECT_EQ(three->references(), 1u);
 }
 
+// The generic interface on an entity: attributes, sets, maps, entity collections and operations; the
+// generic cursor over every kind of collection, in its order, from a start key (an absent one starts at
+// the next key) and deleting as it goes; a read-only collection answers reads and walks but refuses
+// every change, the cursor's deletion included.
 TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    auto root = Root::RootIs("r");
    Recorder rec;
@@ -62,137 +67,107 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    auto op = [&](std::uint16_t id, Zat::AttrOp code, Zat::Any const& key, Zat::Any& value) {
       return Zat::attrOp(t, root.get(), id, code, key, value);
    };
-   Zat::Any v = Zat::Any::of(std::uint32_t(41));
-   EXPECT_EQ(op(258, Zat::AttrOp::write, {}, v), Zat::attrOpDone);  // through the setter: published
-   EXPECT_EQ(root->count(), 41u);
-   EXPECT_EQ(rec.take(), (Strings{"258"}));
-   EXPECT_EQ(op(260, Zat::AttrOp::write, {}, v), Zat::attrOpNotApplicable);  // a constant
-   EXPECT_EQ(op(260, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<std::uint16_t>(), 65535);
-   // Sets: true inserts, false is refused, delete, count, presence.
-   Zat::Any key = Zat::Any::of(Zat::String("k"));
-   Zat::Any yes = Zat::Any::of(true), no = Zat::Any::of(false);
-   EXPECT_EQ(op(261, Zat::AttrOp::write, key, yes), Zat::attrOpDone);
-   EXPECT_THROW(op(261, Zat::AttrOp::write, key, no), Zat::SetFalseValueException);
-   EXPECT_EQ(op(261, Zat::AttrOp::count, {}, v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
-   EXPECT_EQ(op(261, Zat::AttrOp::del, key, v), Zat::attrOpDone);
-   EXPECT_EQ(op(261, Zat::AttrOp::has, key, v), Zat::attrOpDone);
-   EXPECT_FALSE(v.as<bool>());
-   EXPECT_EQ(rec.take(), (Strings{"261:'k'", "261:'k'"}));
-   // Entity collection: writing creates the member of the key; reading gives the entity.
-   // Entity collection: writing creates the member of the key, with its other constructor attributes
-   // taken from the value; reading gives the entity.
-   Zat::Any m = Zat::Any::of(std::uint32_t(7));
-   EXPECT_EQ(op(263, Zat::AttrOp::write, key, m), Zat::attrOpDone);
-   ASSERT_EQ(root->memberSize(), 1u);
-   EXPECT_EQ(root->member("k")->weight(), 7u);
-   EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
-   EXPECT_EQ(op(263, Zat::AttrOp::read, key, m), Zat::attrOpDone);
-   EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
-   EXPECT_THROW(m.asEntity<Root>(), Zat::TypeException);
-   EXPECT_THROW(m.as<std::uint32_t>(), Zat::TypeException);
-   Zat::Any wrongWeight = Zat::Any::of(std::uint32_t(8));
-   EXPECT_THROW(op(263, Zat::AttrOp::write, key, wrongWeight), Zat::ReinstantiationException);
-   EXPECT_EQ(op(263, Zat::AttrOp::read, Zat::Any::of(Zat::String("nobody")), m), Zat::attrOpDone);
-   EXPECT_TRUE(m.empty());
-   rec.take();
-   // A wrong key type is a type error, not a crash.
-   EXPECT_THROW(op(261, Zat::AttrOp::write, Zat::Any::of(std::uint32_t(1)), yes), Zat::TypeException);
-   // Hidden attributes, unknown ids and whole-entity codes.
-   EXPECT_EQ(op(267, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
-   EXPECT_EQ(op(999, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
-   EXPECT_EQ(op(258, Zat::AttrOp::truth, {}, v), Zat::attrOpNotApplicable);
-   // Function attribute.
-   root->scoreIs("s", 1);
-   EXPECT_EQ(op(268, Zat::AttrOp::call, Zat::Any::of(std::uint32_t(100)), v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<std::uint32_t>(), 41u + 1u + 100u);
-   EXPECT_EQ(op(268, Zat::AttrOp::read, {}, v), Zat::attrOpNotApplicable);
-   // Iteration through the generic cursor, deleting as it goes.
-   for (auto s : {"a", "b", "c"}) root->tagIs(s);
-   auto it = t.methods->iterator(root.get(), 261, nullptr);
-   ASSERT_NE(it, nullptr);
-   int n = 0;
-   for (; it->notAtEnd(); it->advance()) {
-      EXPECT_TRUE(it->current().as<bool>());
-      it->deleteCurrent();
-      ++n;
-   }
-   EXPECT_EQ(n, 3);
-   EXPECT_EQ(root->tagSize(), 0u);
-   EXPECT_EQ(t.methods->iterator(root.get(), 258, nullptr), nullptr);
-   // Map entries give their values; entity members give the entity; a start key that is absent starts
-   // at the next key in the collection's order.
-   root->scoreIs("x", 10);
-   root->scoreIs("y", 20);
-   std::map<std::string, std::uint32_t> seen;
-   for (auto it2 = t.methods->iterator(root.get(), 262, nullptr); it2->notAtEnd(); it2->advance()) {
-      seen[it2->key().as<Zat::String>().str()] = it2->current().as<std::uint32_t>();
-   }
-   EXPECT_EQ(seen, (std::map<std::string, std::uint32_t>{{"s", 1}, {"x", 10}, {"y", 20}}));
-   root->memberIs("m1", 1);
-   auto members = t.methods->iterator(root.get(), 263, nullptr);
-   std::size_t count = 0;
-   for (; members->notAtEnd(); members->advance()) {
-      auto e = members->current().asEntity<Member>();
-      EXPECT_EQ(e->name(), members->key().as<Zat::String>());
-      ++count;
-   }
-   EXPECT_EQ(count, root->memberSize());
-   Zat::Any from = Zat::Any::of(Zat::String("y"));
-   auto fromY = t.methods->iterator(root.get(), 262, &from);
-   ASSERT_TRUE(fromY->notAtEnd());
-   EXPECT_EQ(fromY->key().as<Zat::String>(), Zat::String("y"));
-   EXPECT_THROW(t.methods->iterator(root.get(), 262, &yes), Zat::TypeException);
-}
-
-// Ordered collections are driven and walked like hash ones, in key order; a read-only collection
-// answers reads and walks but refuses every change, the cursor's deletion included.
-TEST(ZatgenEntities, GenericCursorsOverOrderedAndReadOnlyCollections) {
-   auto root = Root::RootIs("r");
-   Recorder rec;
-   root->addLegacyNotifiee(&rec);
-   Zat::TypeInfo const& t = Root::typeInfo();
-   Zat::Any none, v;
-   auto u32 = [](std::uint32_t n) { return Zat::Any::of(n); };
-   auto walk = [&](std::uint16_t id, std::function<std::string(Zat::Any const&)> element) {
-      std::vector<std::string> out;
-      for (auto it = t.methods->iterator(root.get(), id, nullptr); it->notAtEnd(); it->advance()) {
-         out.push_back(std::to_string(it->key().as<std::uint32_t>()) + "=" + element(it->current()));
-      }
+   auto walk = [&](std::uint16_t id, auto element, Zat::Any const* from = nullptr) {
+      Strings out;
+      for (auto it = t.methods->iterator(root.get(), id, from); it->notAtEnd(); it->advance())
+         out.push_back(it->key().strep().str() + "=" + element(it->current()));
       return out;
    };
+   auto text = [](Zat::Any const& e) { return e.strep().str(); };
+   auto u32 = [](std::uint32_t n) { return Zat::Any::of(n); };
+   Zat::Any v = u32(41);
+   EXPECT_EQ(op(Root::AttrId::count, Zat::AttrOp::write, {}, v), Zat::attrOpDone);  // through the setter
+   EXPECT_EQ(root->count(), 41u);
+   EXPECT_EQ(rec.take(), (Strings{"258"}));
+   EXPECT_EQ(op(Root::AttrId::limit, Zat::AttrOp::write, {}, v), Zat::attrOpNotApplicable);  // a constant
+   EXPECT_EQ(op(Root::AttrId::limit, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint16_t>(), 65535);
+   // Sets: true inserts, false is refused, delete, count, presence; a wrong key type is a type error.
+   Zat::Any key = Zat::Any::of(Zat::String("k"));
+   Zat::Any yes = Zat::Any::of(true), no = Zat::Any::of(false);
+   EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::write, key, yes), Zat::attrOpDone);
+   EXPECT_THROW(op(Root::AttrId::tag, Zat::AttrOp::write, key, no), Zat::SetFalseValueException);
+   EXPECT_THROW(op(Root::AttrId::tag, Zat::AttrOp::write, u32(1), yes), Zat::TypeException);
+   EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::count, {}, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
+   EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::del, key, v), Zat::attrOpDone);
+   EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::has, key, v), Zat::attrOpDone);
+   EXPECT_FALSE(v.as<bool>());
+   EXPECT_EQ(rec.take(), (Strings{"261:'k'", "261:'k'"}));
+   // Entity collection: writing creates the member of the key, with its other constructor attributes
+   // taken from the value; reading gives the entity, or nothing for an absent key.
+   Zat::Any m = u32(7);
+   EXPECT_EQ(op(Root::AttrId::member, Zat::AttrOp::write, key, m), Zat::attrOpDone);
+   EXPECT_EQ(root->member("k")->weight(), 7u);
+   EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
+   EXPECT_THROW(m.asEntity<Root>(), Zat::TypeException);
+   Zat::Any wrongWeight = u32(8);
+   EXPECT_THROW(op(Root::AttrId::member, Zat::AttrOp::write, key, wrongWeight),
+                Zat::ReinstantiationException);
+   EXPECT_EQ(op(Root::AttrId::member, Zat::AttrOp::read, Zat::Any::of(Zat::String("nobody")), m),
+             Zat::attrOpDone);
+   EXPECT_TRUE(m.empty());
+   // Hidden attributes, unknown ids, whole-entity codes and operations.
+   EXPECT_EQ(op(Root::AttrId::secret, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(op(999, Zat::AttrOp::read, key, v), Zat::attrOpNoSuchAttribute);
+   EXPECT_EQ(op(Root::AttrId::count, Zat::AttrOp::truth, {}, v), Zat::attrOpNotApplicable);
+   root->scoreIs("s", 1);
+   EXPECT_EQ(op(Root::AttrId::total, Zat::AttrOp::call, u32(100), v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<std::uint32_t>(), 41u + 1u + 100u);
+   EXPECT_EQ(op(Root::AttrId::total, Zat::AttrOp::read, {}, v), Zat::attrOpNotApplicable);
+   EXPECT_EQ(t.methods->iterator(root.get(), Root::AttrId::count, nullptr), nullptr);
+   rec.take();
+
+   // Walks: set entries are true, map entries their values, entity members the entity; a walk from a
+   // key is the rest of the whole walk.
+   root->scoreIs("x", 10);
+   root->scoreIs("y", 20);
+   for (auto s : {"a", "b", "c"}) root->tagIs(s);
+   auto asSet = [](Strings const& w) { return std::set<std::string>(w.begin(), w.end()); };
+   EXPECT_EQ(asSet(walk(Root::AttrId::tag, text)), asSet({"'a'=True", "'b'=True", "'c'=True"}));
+   Strings const scores = walk(Root::AttrId::score, text);
+   EXPECT_EQ(asSet(scores), asSet({"'s'=1", "'x'=10", "'y'=20"}));
+   Zat::Any const y = Zat::Any::of(Zat::String("y"));
+   Strings const fromY = walk(Root::AttrId::score, text, &y);
+   ASSERT_FALSE(fromY.empty());
+   EXPECT_EQ(fromY.front(), "'y'=20");
+   EXPECT_EQ(fromY, Strings(scores.end() - std::ptrdiff_t(fromY.size()), scores.end()));
+   EXPECT_THROW(t.methods->iterator(root.get(), Root::AttrId::score, &yes), Zat::TypeException);
+   auto name = [](Zat::Any const& e) { return e.asEntity<Member>()->name().str(); };
+   EXPECT_EQ(walk(Root::AttrId::member, name), (Strings{"'k'=k"}));
    for (std::uint32_t k : {3u, 1u, 2u}) {
-      EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::child, Zat::AttrOp::write, u32(k), v), Zat::attrOpDone);
-      EXPECT_EQ(v.asEntity<Child>()->parent(), root.get());
+      Zat::Any c;
+      EXPECT_EQ(op(Root::AttrId::child, Zat::AttrOp::write, u32(k), c), Zat::attrOpDone);
+      EXPECT_EQ(c.asEntity<Child>()->parent(), root.get());
    }
    auto childId = [](Zat::Any const& e) { return std::to_string(e.asEntity<Child>()->id()); };
    EXPECT_EQ(walk(Root::AttrId::child, childId), (Strings{"1=1", "2=2", "3=3"}));
-   auto it = t.methods->iterator(root.get(), Root::AttrId::child, nullptr);
-   Zat::Ptr<Child> first = it->current().asEntity<Child>();
-   it->deleteCurrent();
-   it->advance();
-   EXPECT_EQ(it->key().as<std::uint32_t>(), 2u);
+   Zat::Any const two = u32(2);
+   EXPECT_EQ(walk(Root::AttrId::child, childId, &two), (Strings{"2=2", "3=3"}));
+   // Deleting at the cursor: each step goes on after the deleted key; a child loses its parent link.
+   Zat::Ptr<Child> first = root->child(1);
+   for (std::uint16_t id : {Root::AttrId::child, Root::AttrId::tag}) {
+      int n = 0;
+      for (auto it = t.methods->iterator(root.get(), id, nullptr); it->notAtEnd(); it->advance(), ++n)
+         it->deleteCurrent();
+      EXPECT_EQ(n, 3) << id;
+   }
+   EXPECT_EQ(root->tagSize() + root->childSize(), 0u);
    EXPECT_EQ(first->parent(), nullptr);
-   EXPECT_EQ(rec.take(), (Strings{"264:3", "264:1", "264:2", "264:1"}));
+   rec.take();
 
-   Zat::Any text = Zat::Any::of(Zat::String("b"));
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::write, u32(2), text), Zat::attrOpDone);
+   Zat::Any b = Zat::Any::of(Zat::String("b"));
+   EXPECT_EQ(op(Root::AttrId::history, Zat::AttrOp::write, u32(2), b), Zat::attrOpDone);
    root->historyIs(1, "a");
-   auto str = [](Zat::Any const& e) { return e.as<Zat::String>().str(); };
-   EXPECT_EQ(walk(Root::AttrId::history, str), (Strings{"1=a", "2=b"}));
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::read, u32(2), v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<Zat::String>(), Zat::String("b"));
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::history, Zat::AttrOp::del, u32(2), v), Zat::attrOpDone);
-   EXPECT_EQ(walk(Root::AttrId::history, str), (Strings{"1=a"}));
+   EXPECT_EQ(walk(Root::AttrId::history, text), (Strings{"1='a'", "2='b'"}));
+   EXPECT_EQ(op(Root::AttrId::history, Zat::AttrOp::del, u32(2), v), Zat::attrOpDone);
+   EXPECT_EQ(walk(Root::AttrId::history, text), (Strings{"1='a'"}));
    rec.take();
 
    root->frozenIs(5);
-   Zat::Any yes = Zat::Any::of(true);
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::write, u32(6), yes),
-             Zat::attrOpNotApplicable);
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::del, u32(5), v), Zat::attrOpNotApplicable);
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::frozen, Zat::AttrOp::has, u32(5), v), Zat::attrOpDone);
+   EXPECT_EQ(op(Root::AttrId::frozen, Zat::AttrOp::write, u32(6), yes), Zat::attrOpNotApplicable);
+   EXPECT_EQ(op(Root::AttrId::frozen, Zat::AttrOp::del, u32(5), v), Zat::attrOpNotApplicable);
+   EXPECT_EQ(op(Root::AttrId::frozen, Zat::AttrOp::has, u32(5), v), Zat::attrOpDone);
    EXPECT_TRUE(v.as<bool>());
    auto frozen = t.methods->iterator(root.get(), Root::AttrId::frozen, nullptr);
    ASSERT_TRUE(frozen->notAtEnd());
@@ -207,8 +182,6 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
    auto root = Root::RootIs("r");
    Zat::Ptr<Derived> d = root->derivedIs(7);
    EXPECT_EQ(d->parent(), root.get());
-   EXPECT_EQ(Derived::AttrId::code, 386);
-   EXPECT_EQ(Derived::AttrId::level, Base::AttrId::level);
    Recorder rec;
    d->addLegacyNotifiee(&rec);
    d->levelIs(3);
@@ -285,8 +258,10 @@ TEST(ZatgenEntities, KeysDeletionAndCreationVariants) {
    for (std::uint32_t rank : {1u, 2u, 3u, 4u}) root->rankedIs(Ranked(rank));
    std::vector<std::uint32_t> kept;
    for (auto c = root->rankedIter(); c; ++c) {
-      if (c.key().rank() % 2 == 0) root->rankedDel(c);
-      else kept.push_back(c.key().rank());
+      if (c.key().rank() % 2 == 0)
+         root->rankedDel(c);
+      else
+         kept.push_back(c.key().rank());
    }
    EXPECT_EQ(kept, (std::vector<std::uint32_t>{3, 1}));
    EXPECT_EQ(root->rankedSize(), 2u);
@@ -308,7 +283,8 @@ TEST(ZatgenEntities, PointersComparedByIdentity) {
    EXPECT_EQ(root->watchersSize(), 2u);
    std::vector<std::string> seen = rec.take();
    ASSERT_EQ(seen.size(), 2u);
-   EXPECT_EQ(seen[0].rfind(std::to_string(Root::AttrId::watchers) + ":'ZatgenTest::Member@0x", 0), 0u) << seen[0];
+   EXPECT_EQ(seen[0].rfind(std::to_string(Root::AttrId::watchers) + ":'ZatgenTest::Member@0x", 0), 0u)
+       << seen[0];
    EXPECT_NE(seen[0], seen[1]);
 
    Zat::TypeInfo const& t = Root::typeInfo();
@@ -328,7 +304,8 @@ TEST(ZatgenEntities, PointersComparedByIdentity) {
    // A wrong entity type is a type error; a null pointer is a key like any other.
    EXPECT_THROW(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any::entity(c), v),
                 Zat::TypeException);
-   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any(), v), Zat::attrOpDone);
+   EXPECT_EQ(Zat::attrOp(t, root.get(), Root::AttrId::watchers, Zat::AttrOp::has, Zat::Any(), v),
+             Zat::attrOpDone);
    EXPECT_FALSE(v.as<bool>());
 }
 
@@ -337,8 +314,6 @@ TEST(ZatgenEntities, PointersComparedByIdentity) {
 TEST(ZatgenEntities, ReservedPositionsAndRuntimeEntities) {
    auto s = sparseFactory(1);
    Zat::TypeInfo const& t = Sparse::typeInfo();
-   EXPECT_EQ(Sparse::AttrId::after, 133);
-   EXPECT_EQ(Sparse::AttrId::dir, 134);
    Zat::Any v;
    for (std::uint16_t id : {131, 132}) {
       EXPECT_EQ(t.attr(id), nullptr);
@@ -359,38 +334,10 @@ TEST(ZatgenEntities, ReservedPositionsAndRuntimeEntities) {
    EXPECT_EQ(s->dir(), dir);
 }
 
-// A tool learns from the type table alone how to create a type, a member or an owned entity, how to call
-// an operation, and where each name it meets leads.
-TEST(ZatgenEntities, TheTypeTableTellsToolsHowToCreateAndCall) {
-   auto names = [](std::span<Zat::ParamInfo const> ps) {
-      std::string out;
-      for (auto const& p : ps) out += std::string(p.typeName) + " " + std::string(p.name) + ";";
-      return out;
-   };
-   Zat::TypeInfo const& t = Root::typeInfo();
-   EXPECT_EQ(names(t.attr("watch")->params),
-             "Ptr<ZatgenTest::Member const> target;ZatgenTest::Child latest;");
-   EXPECT_EQ(t.attr("watch")->typeName, "ZatgenTest::Watcher");
-   EXPECT_EQ(t.attr("total")->flags, Zat::attrConst);
-   // A member's creation arguments beyond its key, whichever attribute keys it.
-   EXPECT_EQ(names(t.attr("member")->params), "U32 weight;");
-   EXPECT_EQ(names(t.attr("picked")->params), "U32 first;");
-   EXPECT_EQ(t.attr("picked")->typeName, "String");
-   EXPECT_EQ(t.attr("picked")->elementTypeName, "ZatgenTest::Picked");
-   EXPECT_EQ(t.attr("vrf")->elementTypeName, "String");
-   EXPECT_EQ(t.attr("tag")->elementTypeName, "");
-   EXPECT_EQ(names(t.attr("base")->params), "");  // built from nothing
-   EXPECT_EQ(t.attr("frozen")->flags, Zat::attrReadonly);
-   EXPECT_EQ(t.attr("secret")->flags, Zat::attrHidden);
-   EXPECT_EQ(t.attr("hush")->flags, Zat::attrSilent);
-   EXPECT_EQ(names(t.creator), "");  // a root is made by name
-   EXPECT_EQ(names(Named::typeInfo().creator), "String name;");
-   EXPECT_EQ(names(Picked::typeInfo().creator), "U32 first;String second;");
-   EXPECT_EQ(Zat::Any::defaultOf(Outer::typeInfo()).as<Outer>(), Outer());
-   EXPECT_THROW(Zat::Any::defaultOf(t), Zat::PreconditionException);
-
-   // Every type name of the unit's table is found by its full name, the runtime's scalars and the network
-   // values included; only results of no type and hand-written classes are not.
+// Every type name of the unit's table, the runtime's scalars and the network values included, is found by
+// its full name; only results of no type and hand-written classes are not. (What the table holds for
+// each member, its creation arguments and flags, is the compiler's output, pinned by the golden files.)
+TEST(ZatgenEntities, TheTypeTableNamesOnlyRegisteredTypes) {
    std::vector<std::string> missing;
    auto check = [&](std::string_view name) {
       if (!name.empty() && name != "Void" && !Zat::zatType(name)) missing.emplace_back(name);
@@ -406,4 +353,6 @@ TEST(ZatgenEntities, TheTypeTableTellsToolsHowToCreateAndCall) {
    EXPECT_EQ(missing, std::vector<std::string>{});
    EXPECT_EQ(Zat::zatType("Ptr<ZatgenTest::Member const>"), &Member::typeInfo());
    EXPECT_EQ(Zat::zatType("Ipkit::IpGenPrefix")->fullName, "Ipkit::IpGenPrefix");
+   EXPECT_EQ(Zat::Any::defaultOf(Outer::typeInfo()).as<Outer>(), Outer());
+   EXPECT_THROW(Zat::Any::defaultOf(Root::typeInfo()), Zat::PreconditionException);
 }
