@@ -97,6 +97,10 @@ TEST(VelL3V2Status, SwitchResultsFromTheDirectories) {
    EXPECT_FALSE(flowSet->getSwitchStatus(sw(3)));
    t.hosts->entryIs(sw(4).stringValue(), V2::GroupSetStatus::GroupSetStatusIs("red"));
    EXPECT_EQ(refusal([&] { host->getSwitchStatus(sw(4)); }), "switchStatus");
+   // A fold that meets the broken switch after others it would keep pending changes nothing.
+   t.switches({1, 2, 4});
+   EXPECT_EQ(refusal([&] { host->updateAggregateStatus(t.netVrf, sw(1)); }), "switchStatus");
+   EXPECT_EQ(host->pendingSwitchSize(), 0u);
    t.root->globalFragmentStatusDirIs(nullptr);
    EXPECT_EQ(refusal([&] { flowSet->getSwitchStatus(sw(2)); }), "statusDir");
 }

@@ -219,6 +219,7 @@ class KeptSwitches {
    bool has(SystemId const& s) const {
       return std::binary_search(kept_.items().begin(), kept_.items().end(), s);
    }
+   std::vector<SystemId> const& all() const noexcept { return kept_.items(); }
 
  private:
    ReusedVector<SystemId> kept_;
@@ -405,9 +406,11 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
          continue;  // ready for the deletion: holds nothing back
       }
       ZAT_TRACE(velL3V2Trace, 6, " Add pending switch: " << s.stringValue());
-      pendingSwitchIs(s);
       kept.add(s);
    }
+   // Applied only once every switch has been read: a switch whose result cannot be read (a broken
+   // directory raises) leaves the status as it was.
+   for (SystemId const& s : kept.all()) pendingSwitchIs(s);
    for (auto c = pendingSwitchIter(); c; ++c) {
       if (kept.has(c.key())) continue;
       SystemId const s = c.key();
