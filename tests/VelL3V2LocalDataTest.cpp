@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/Recorder.h"
+#include "support/TextChecks.h"
 #include "support/TraceCapture.h"
 
 using namespace VelL3V2;
@@ -14,19 +15,7 @@ using Type = RedirectPolicyType;
 using VelL3::V2::FlowOrder;
 using VelL3::V2::GroupName;
 
-namespace {
-
-template <class F>
-std::string refusal(F fn) {
-   try {
-      fn();
-   } catch (Zat::PreconditionException const& e) {
-      return e.what();
-   }
-   return "accepted";
-}
-
-}  // namespace
+using testing_text::refusal;
 
 TEST(VelL3V2LocalData, PrioritiesAndBands) {
    auto root = LocalData::LocalDataIs("root");

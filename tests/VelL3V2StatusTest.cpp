@@ -11,12 +11,15 @@
 #include "Zat/System.h"
 #include "Zat/Trace.h"
 #include "support/Recorder.h"
+#include "support/TextChecks.h"
 #include "support/StatusTree.h"
 
 using namespace VelL3V2;
 using namespace testing_status;
 using HS = V2::HardwareState;
 using Strings = std::vector<std::string>;
+
+using testing_text::refusal;
 
 namespace {
 
@@ -36,16 +39,6 @@ std::string pendingOf(StatusBase const& st) {
    for (auto c = st.pendingSwitchIter(); c; ++c) out += char('0' + c.key().bytes()[5]);
    std::sort(out.begin(), out.end());
    return out;
-}
-
-template <class F>
-std::string refusal(F fn) {
-   try {
-      fn();
-   } catch (Zat::PreconditionException const& e) {
-      return e.what();
-   }
-   return "accepted";
 }
 
 }  // namespace

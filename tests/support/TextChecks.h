@@ -29,6 +29,17 @@ std::string rangeError(F fn) {
    return "no RangeException";
 }
 
+// The message of the PreconditionException (a caller's broken precondition) `fn` raises, or "accepted".
+template <class F>
+std::string refusal(F fn) {
+   try {
+      fn();
+   } catch (Zat::PreconditionException const& e) {
+      return e.what();
+   }
+   return "accepted";
+}
+
 // The text form as a std::string (of the runtime's own values too: strepOf("a'b") is "'a\\'b'").
 template <class T>
 std::string strepOf(T const& v) {
