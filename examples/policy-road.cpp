@@ -145,8 +145,9 @@ Zat::Ptr<PerDeviceNetVrfRouteTable> recordRoutes(std::filesystem::path const& da
    for (std::size_t i = 0; i < summary.size() && i < 4; ++i)
       line() << "    " << summary[i].stringValue() << "\n";
    line() << "a lookup answers with the first route, in route order, that covers the address:\n";
-   line() << "  next hop of " << covered.stringValue() << ": " << holder->lookup(covered) << "\n";
-   line() << "  next hop of " << uncovered.stringValue() << ": " << holder->lookup(uncovered)
+   line() << "  next hop of " << covered.stringValue() << ": " << valueToStrep(holder->lookup(covered))
+          << "\n";
+   line() << "  next hop of " << uncovered.stringValue() << ": " << valueToStrep(holder->lookup(uncovered))
           << " (no route covers it)\n";
 
    Route const defaultRoute(IpGenPrefix("0.0.0.0/0"), IpGenAddr("192.0.2.254"));
@@ -155,7 +156,8 @@ Zat::Ptr<PerDeviceNetVrfRouteTable> recordRoutes(std::filesystem::path const& da
    line() << "the firewall adds a default route; it never enters the summary (" << table->summaryRouteSize()
           << " summary routes)\n";
    line() << "  getDefaultRoute: " << holder->getDefaultRoute().stringValue() << "\n";
-   line() << "  next hop of " << uncovered.stringValue() << ": " << holder->lookup(uncovered) << "\n";
+   line() << "  next hop of " << uncovered.stringValue() << ": " << valueToStrep(holder->lookup(uncovered))
+          << "\n";
    return holder;
 }
 
@@ -357,9 +359,10 @@ Statuses publishResults(LocalData& root, Published& pub, Sets const& s) {
    pub.report(switches[1], s, V2::HardwareState::success, all.now);
    pub.report(switches[2], s, V2::HardwareState::success, earlier);
    pub.report(switches[3], s, V2::HardwareState::error, all.now, "hardware table full");
-   line() << "generation " << root.kroGenId().stringValue() << "; switches of " << netVrfName << ":\n";
+   line() << "generation " << root.kroGenId().stringValue() << "; what the switches of " << netVrfName
+          << " say about host " << s.webHosts[0].value() << ":\n";
    for (Switch const& sw : switches) {
-      line() << "  " << sw.name << all.flowSet->getSwitchStatus(sw.id).stringValue() << "\n";
+      line() << "  " << sw.name << all.hosts[0]->getSwitchStatus(sw.id).stringValue() << "\n";
    }
    line() << "leaf3 reported before the latest change (stale) and leaf4 failed:\n";
    foldAndShow(all);
