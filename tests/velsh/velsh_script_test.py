@@ -114,7 +114,7 @@ class Errors(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             script = os.path.join(d, "s.velsh")
             with open(script, "w") as f:
-                f.write("echo one\n# a comment\nnew r Route 10.0.0.0/8\necho never\n")
+                f.write("echo one\n# a comment\nnew r VelL3V2::Route 10.0.0.0/8\necho never\n")
             r = velsh(script)
             self.assertEqual((r.returncode, r.stdout), (1, "one\n"))
             self.assertEqual(r.stderr, f"{script}:3: new VelL3V2::Route takes 2 arguments "
@@ -124,7 +124,7 @@ class Errors(unittest.TestCase):
         cases = [
             ("bogus", "unknown command 'bogus' (help lists the commands)"),
             ("describe Nope", "unknown type 'Nope' (types lists them)"),
-            ("new r Route 1.2.3.4/8 10.0.0.1", "new VelL3V2::Route: argument destination: bad Ipkit::IpGenPrefix "
+            ("new r VelL3V2::Route 1.2.3.4/8 10.0.0.1", "new VelL3V2::Route: argument destination: bad Ipkit::IpGenPrefix "
              "'1.2.3.4/8': non-canonical IP prefix '1.2.3.4/8': expected '1.0.0.0/8' at offset 0"),
             ("new t PerDeviceNetVrfRouteTable; set $t.deviceNetVrfKey x",
              "$t.deviceNetVrfKey: cannot write constructor attribute deviceNetVrfKey"),

@@ -1,4 +1,5 @@
 #include "Zat/Entity.h"
+#include "Zat/TypeInfo.h"
 
 #include <map>
 #include <optional>
@@ -152,6 +153,14 @@ TypeInfo const& Dir::typeInfo() noexcept {
                               nullptr,    &kDirMethods};
    return info;
 }
+
+namespace {
+// Attributes of type Ptr<Zat::Dir const> name the directory by its full name; tools look it up there.
+struct DirRegistration {
+   DirRegistration() { zatForeignTypeIs(Dir::typeInfo()); }
+   ~DirRegistration() { zatForeignTypeDel(Dir::typeInfo()); }
+} const dirRegistration;
+}  // namespace
 
 Ptr<Entity> Dir::entityPtr(std::string_view name) const {
    auto it = entries_.find(name);

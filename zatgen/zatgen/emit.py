@@ -165,7 +165,7 @@ def _params(w, name, params):
     if not params:
         return
     head, items = f"constexpr Zat::ParamInfo {name}[] = {{", [f'{{"{n}", "{t.table_name}"}}' for t, n in params]
-    if len(head + items[0]) + 3 <= w.room():
+    if all(len(head + item) + 3 <= w.room() for item in items):
         w.pack(head, items, "};")
     else:
         w(head).indent()

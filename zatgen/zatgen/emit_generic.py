@@ -101,7 +101,7 @@ def _construct(decl, g, w):
         w(f'Zat::throwPreconditionException("{decl.full_name} takes {len(creator)} constructor arguments, "')
         w('                                 "got " + std::to_string(args.size()));')
         w.dedent()("}")
-        conv = [f"args[{i}].as<{t.cpp}>()" for i, (t, _) in enumerate(creator)]
+        conv = [f"Zat::gen::fromAny<{t.cpp}>(args[{i}])" for i, (t, _) in enumerate(creator)]
         if not decl.is_entity:
             w.call(f"return Zat::Any::of({T}", conv, ");")
         else:

@@ -126,6 +126,8 @@ class Resolver:
     def _foreign(self, f):
         ns = self.unit.namespace
         full = f.name.text if self.unit.prelude else f"{ns}::{f.name.text}"
+        if self.unit.prelude and "entity" in f.flags and f.cpp:
+            full = f.cpp.value  # a runtime entity class is known to tools by its C++ name (Zat::Dir)
         ref = TypeRef(f.name.text, full, f.cpp.value if f.cpp else full, TypeKind.FOREIGN,
                       header=f.header.value if f.header else None, by_value="byvalue" in f.flags,
                       literal=f.literal, max=f.max, unit=self.unit, runtime_entity="entity" in f.flags,
