@@ -96,7 +96,7 @@ class PolicyRoadExample(unittest.TestCase):
         # The directories as filled through the generic interface, then the fold: stale leaf2 pending, then
         # none; the host, of which no switch said anything, pending on every switch.
         fold = out[section["4."]:section["5."]]
-        self.assertIn("    '00:1c:73:00:00:02': Dir '00:1c:73:00:00:02'", fold)
+        self.assertIn("    '00:1c:73:00:00:02': Zat::Dir '00:1c:73:00:00:02'", fold)
         self.assertIn("              state: 'success'", fold)
         self.assertRegex(fold[-10], r"^ State: pending ReadyToDelete: 0 KroTimestamp:  GenId: 2017:42 Timestamp: ")
         self.assertEqual(fold[-9:-6], ["'00:1c:73:00:00:02'", "leaf2 catches up:", "'00:1c:73:00:00:01'"])

@@ -1,5 +1,4 @@
 #include "Zat/Entity.h"
-#include "Zat/TypeInfo.h"
 
 #include <map>
 #include <optional>
@@ -140,12 +139,6 @@ Ptr<Entity> dirNewEntity(String const& name) {
 
 TypeMethods const kDirMethods{dirConstruct, dirAttrOp, dirIterator, dirNewEntity};
 
-// The entity base is found by name, as the element type of a directory's entries.
-struct EntityRegistration {
-   EntityRegistration() { zatForeignTypeIs(entityTypeInfo()); }
-   ~EntityRegistration() { zatForeignTypeDel(entityTypeInfo()); }
-} const entityRegistration;
-
 }  // namespace
 
 TypeInfo const& Dir::typeInfo() noexcept {
@@ -155,10 +148,11 @@ TypeInfo const& Dir::typeInfo() noexcept {
 }
 
 namespace {
-// Attributes of type Ptr<Zat::Dir const> name the directory by its full name; tools look it up there.
+// Attributes of type Ptr<Zat::Dir const> name the directory by its full name; tools look it up there,
+// and find the entity base by name too, as the element type of a directory's entries.
 struct DirRegistration {
-   DirRegistration() { zatForeignTypeIs(Dir::typeInfo()); }
-   ~DirRegistration() { zatForeignTypeDel(Dir::typeInfo()); }
+   DirRegistration() { zatForeignTypeIs(Dir::typeInfo()), zatForeignTypeIs(entityTypeInfo()); }
+   ~DirRegistration() { zatForeignTypeDel(Dir::typeInfo()), zatForeignTypeDel(entityTypeInfo()); }
 } const dirRegistration;
 }  // namespace
 
