@@ -108,13 +108,13 @@ void builtInRoutes(RouteTable& table) {
    }
 }
 
-Zat::Ptr<PerDeviceNetVrfRouteTable> recordRoutes(std::filesystem::path const& dataDir) {
+Zat::Ptr<PerDeviceNetVrfRouteTable> recordRoutes(LocalData& root, std::filesystem::path const& dataDir) {
    step(1, "The firewall's routes",
         "Redirected traffic must leave the firewall towards the right next hop, so the agent keeps the\n"
         "   firewall's routing table and a summary of it: the fewest routes that still cover every\n"
         "   destination.");
    DeviceNetVrfKey const key(firewall, netVrfName);
-   Zat::Ptr<PerDeviceNetVrfRouteTable> holder = perDeviceNetVrfRouteTableFactory(key);
+   Zat::Ptr<PerDeviceNetVrfRouteTable> holder = root.perDeviceNetVrfRouteTableIs(key);
    Zat::Ptr<RouteTable> table = holder->tableIs("main");
    std::filesystem::path const v4 = dataDir / "bgp-ipv4.txt.gz", v6 = dataDir / "bgp-ipv6.txt.gz";
    IpGenPrefix covered, uncovered("203.0.113.7/32");
@@ -172,18 +172,42 @@ Priorities takePriorities(LocalData const& root) {
    step(2, "Redirect priorities",
         "A switch matches the highest-priority rule first. Group redirects sit above the southbound and\n"
         "   bypass rules, northbound redirects below them, and within a band a longer prefix wins.");
-   line() << "bands: group redirect up to " << root.groupRedirectPriorityBase() << ", southbound "
-          << root.southboundRedirectPriority() << ", bypass " << root.velDomainBypassPriority()
-          << ", northbound up to " << root.northboundRedirectPriorityBase() << ", lowest "
-          << root.velPriorityLowest() << "\n";
-   return {V2::FlowOrder(root.redirectPreference(), root.groupRedirectPriorityBase()),
-           V2::FlowOrder(root.redirectPreference(), root.northboundRedirectPriorityBase())};
+   struct Rule {
+      RedirectPolicyType type;
+      char const* prefix;
+   };
+   for (Rule r : {Rule{RedirectPolicyType::groupRedirect, "10.1.0.0/24"},
+                  Rule{RedirectPolicyType::groupRedirect, "2001:db8:1::/64"},
+                  Rule{RedirectPolicyType::groupSouthbound, "0.0.0.0/0"},
+                  Rule{RedirectPolicyType::velDomainBypass, "0.0.0.0/0"},
+                  Rule{RedirectPolicyType::northboundRedirect, "198.51.100.0/24"}}) {
+      line() << "getPriority(" << valueToStrep(r.type) << ", " << r.prefix
+             << ") = " << root.getPriority(r.type, IpGenPrefix(r.prefix)) << "\n";
+   }
+   // A redirect band needs a subnet: the default prefix is the caller's mistake.
+   try {
+      root.getPriority(RedirectPolicyType::groupRedirect, IpGenPrefix("0.0.0.0/0"));
+   } catch (Zat::PreconditionException const& e) {
+      line() << "getPriority('groupRedirect', 0.0.0.0/0) is refused: " << e.what() << "\n";
+   }
+   Priorities p{
+       V2::FlowOrder(root.redirectPreference(),
+                     root.getPriority(RedirectPolicyType::groupRedirect, IpGenPrefix("10.1.0.0/24"))),
+       V2::FlowOrder(root.redirectPreference(), root.getPriority(RedirectPolicyType::northboundRedirect,
+                                                                 IpGenPrefix("198.51.100.0/24")))};
+   line() << "the flows' orders, and the bands they fall in:\n";
+   for (V2::FlowOrder const& o : {p.web, p.out, V2::FlowOrder(root.verbatimPreference(), p.web.priority())}) {
+      line() << " " << o.stringValue() << ": redirect " << root.isRedirectFlow(o) << ", group band "
+             << root.isGroupRedirectFlow(o) << ", northbound band " << root.isNorthboundRedirectFlow(o)
+             << "\n";
+   }
+   return p;
 }
 
 // ---- 3. host sets and flow sets ----
 
 void showHostSets(PerNetVrfHostSet const& net) {
-   line() << "host sets of " << net.netVrfName() << "\n";
+   line() << "host sets of " << net.netVrfName() << ", requested by " << requestorsOf(net) << "\n";
    std::vector<Zat::Ptr<PerGroupHostSet>> groups;
    for (auto const& g : net.perGroupHostSetCollection()) groups.push_back(g);
    std::sort(groups.begin(), groups.end(),
@@ -200,7 +224,7 @@ void showHostSets(PerNetVrfHostSet const& net) {
 }
 
 void showFlowSets(PerNetVrfFlowSet const& net) {
-   line() << "flow sets of " << net.netVrfName() << "\n";
+   line() << "flow sets of " << net.netVrfName() << ", requested by " << requestorsOf(net) << "\n";
    for (auto const& d : net.perDeviceFlowSetCollection()) {
       Zat::Ptr<FlowSetConfig> config = d->config();
       line() << "  device " << d->deviceKey().value() << ", requested by "
@@ -221,31 +245,37 @@ struct Sets {
    std::vector<V2::MemberKey> webHosts;
 };
 
-Sets enterSets(Priorities const& p) {
+Sets enterSets(LocalData& root, Priorities const& p) {
    step(3, "Host sets and flow sets, by two requestors",
         "Several parts of the agent ask for the same sets. A set is made by the first request that names\n"
         "   it and lives while any requestor still holds it; the last release takes it and all below it.");
    Sets s;
-   s.hosts = PerNetVrfHostSet::PerNetVrfHostSetIs(netVrfName);
-   s.flows = PerNetVrfFlowSet::PerNetVrfFlowSetIs(netVrfName);
-   Zat::String const creator = LocalData::groupCreatorRequestor(),
-                     reader = LocalData::groupStatusReaderRequestor();
+   Zat::String const creator = LocalData::groupCreatorRequestor();
+   Zat::String const reader = LocalData::groupStatusReaderRequestor();
+   Zat::String const flowCreator = LocalData::verbatimFlowCreatorRequestor();
+   Zat::String const statusReader = LocalData::flowStatusReaderRequestorBase() + firewall.getDeviceName();
 
-   // The group creator asks for both groups and their hosts; the status reader only for the web group.
+   // The group creator asks for the network VRF, both groups and their hosts; the status reader only for
+   // the web group. A host's configuration names the devices it is configured for.
    s.webHosts = {V2::MemberKey("10.1.0.11"), V2::MemberKey("10.1.0.12")};
+   DeviceKeySet origin;
+   origin.deviceKeyIs(firewall);
    for (Zat::String const& r : {creator, reader}) {
+      root.addNetworkVrf(netVrfName, r);
+      s.hosts = root.addPerNetVrfHostSet(netVrfName, r);
       Zat::Ptr<PerVniHostSet> web = s.hosts->addPerGroupHostSet(webGroup, r)->addPerVniHostSet(webVni, r);
-      for (V2::MemberKey const& h : s.webHosts) web->addHostConfig(h)->originIs(DeviceKeySet());
+      for (V2::MemberKey const& h : s.webHosts) web->addHostConfig(h)->originIs(origin);
    }
    Zat::Ptr<PerVniHostSet> db =
        s.hosts->addPerGroupHostSet(dbGroup, creator)->addPerVniHostSet(dbVni, creator);
    db->addHostConfig(V2::MemberKey("10.2.0.21"));
 
    // The flows of the policy: web to db through the firewall, and the way out of the fabric.
-   Zat::String const flowCreator = LocalData::verbatimFlowCreatorRequestor();
-   Zat::String const statusReader = LocalData::flowStatusReaderRequestorBase() + firewall.getDeviceName();
-   Zat::Ptr<FlowSetConfig> config = s.flows->addFlowSetConfig(firewall, flowCreator);
-   s.flows->addFlowSetConfig(firewall, statusReader);
+   for (Zat::String const& r : {flowCreator, statusReader}) {
+      s.flows = root.addPerNetVrfFlowSet(netVrfName, r);
+      s.flows->addFlowSetConfig(firewall, r);
+   }
+   Zat::Ptr<FlowSetConfig> config = s.flows->perDeviceFlowSet(firewall)->config();
    s.flowKeys = {V2::FlowKey(policyName + "/1"), V2::FlowKey(policyName + "/2")};
    s.flowOrders = {p.web, p.out};
    for (std::size_t i = 0; i < s.flowKeys.size(); ++i) {
@@ -257,14 +287,17 @@ Sets enterSets(Priorities const& p) {
    showHostSets(*s.hosts);
    showFlowSets(*s.flows);
 
-   line() << "\n";
+   std::cout << "\n";
    line() << creator << " and " << flowCreator << " let go of what they asked for, bottom up:\n";
    for (auto [group, vni] : {std::pair{webGroup, webVni}, std::pair{dbGroup, dbVni}}) {
       Zat::Ptr<PerGroupHostSet> g = s.hosts->perGroupHostSet(group);
       g->removePerVniHostSet(vni, creator);
       s.hosts->removePerGroupHostSet(group, creator);
    }
+   root.removePerNetVrfHostSet(netVrfName, creator);
+   root.removeNetworkVrf(netVrfName, creator);
    s.flows->removeFlowSetConfig(firewall, flowCreator);
+   root.removePerNetVrfFlowSet(netVrfName, flowCreator);
    line() << "the db group had no other requestor and is gone; the web group and the flows stay\n";
    showHostSets(*s.hosts);
    showFlowSets(*s.flows);
@@ -346,8 +379,18 @@ Statuses publishResults(LocalData& root, Published& pub, Sets const& s) {
    root.globalGroupSetStatusDirIs(pub.hosts);
    root.globalFragmentStatusDirIs(pub.flows);
    Statuses all;
+   // The network VRF as the agent keeps it (a switch VRF per switch), and as the switches' status
+   // library publishes it, which the fold walks.
+   Zat::Ptr<NetworkVrf> vrf = root.networkVrf(netVrfName);
    all.netVrf = VelL3::NetworkVrfStatus::NetworkVrfStatusIs(netVrfName);
-   for (Switch const& sw : switches) all.netVrf->switchVrfIs(sw.id);
+   for (Switch const& sw : switches) {
+      SwitchVrf v(sw.id.stringValue());
+      v.vrfNameIs(netVrfName), v.vniIs(webVni), v.vniIs(dbVni);
+      vrf->switchVrfIs(v);
+      all.netVrf->switchVrfIs(sw.id);
+   }
+   line() << "network VRF " << vrf->name() << ", requested by " << requestorsOf(*vrf) << ", "
+          << vrf->switchVrfSize() << " switch VRFs\n";
    all.flowSet = s.flows->addFlowSetStatus(firewall);
    for (V2::FlowKey const& k : s.flowKeys) all.flows.push_back(all.flowSet->flowIs(netVrfName, firewall, k));
    Zat::Ptr<PerVniHostSet> web = s.hosts->perGroupHostSet(webGroup)->perVniHostSet(webVni);
@@ -397,7 +440,7 @@ void logTheOutcome(Published& pub, Sets const& s, Statuses const& all) {
              << "\n";
    }
 
-   line() << "\n";
+   std::cout << "\n";
    line() << "leaf3 catches up and leaf4 recovers:\n";
    pub.report(switches[2], s, V2::HardwareState::success, all.now);
    pub.report(switches[3], s, V2::HardwareState::success, all.now);
@@ -431,9 +474,9 @@ int main(int argc, char** argv) {
                 << "firewall's routes to the message that tells the operator it is in place.\n";
       // Status aggregation finds the root as the process-wide instance.
       Zat::Ptr<LocalData> root = Zat::Entity::singleton<LocalData>();
-      Zat::Ptr<PerDeviceNetVrfRouteTable> routes = recordRoutes(dataDir);
+      recordRoutes(*root, dataDir);
       Priorities const priorities = takePriorities(*root);
-      Sets const sets = enterSets(priorities);
+      Sets const sets = enterSets(*root, priorities);
       Published pub;
       Statuses const statuses = publishResults(*root, pub, sets);
       logTheOutcome(pub, sets, statuses);

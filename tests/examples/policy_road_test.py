@@ -28,27 +28,36 @@ def missing(lines, expected):
 
 # What every run tells after the routes, whatever table it read.
 STORY = [
-    "   host sets of red",
+    "   getPriority('groupRedirect', 10.1.0.0/24) = 9896",
+    "   getPriority('groupRedirect', 2001:db8:1::/64) = 9936",
+    "   getPriority('northboundRedirect', 198.51.100.0/24) = 9765",
+    "   getPriority('groupRedirect', 0.0.0.0/0) is refused: Default subnet should not be present",
+    "     Preference: 0 Priority: 9896: redirect 1, group band 1, northbound band 0",
+    "     Preference: 0 Priority: 9765: redirect 1, group band 0, northbound band 1",
+    "     Preference: 1 Priority: 9896: redirect 0, group band 0, northbound band 0",
+    "   host sets of red, requested by GroupCreator GroupStatusReader",
     "     group db, requested by GroupCreator",
     "       VNI 5002, requested by GroupCreator: hosts 10.2.0.21",
     "     group web, requested by GroupCreator GroupStatusReader",
     "       VNI 5001, requested by GroupCreator GroupStatusReader: hosts 10.1.0.11 10.1.0.12",
     "     device tenant-a:fw1, requested by FlowStatusReader-fw1 VerbatimFlowCreator",
-    "       Flow: web-to-db/1 Order:  Preference: 0 Priority: 10000 Origin: web-to-db State: configured "
+    "       Flow: web-to-db/1 Order:  Preference: 0 Priority: 9896 Origin: web-to-db State: configured "
     "ReadyToDelete: 0",
     "   the db group had no other requestor and is gone; the web group and the flows stay",
-    "   host sets of red",
+    "   host sets of red, requested by GroupStatusReader",
     "     group web, requested by GroupStatusReader",
     "       VNI 5001, requested by GroupStatusReader: hosts 10.1.0.11 10.1.0.12",
+    "   flow sets of red, requested by FlowStatusReader-fw1",
     "     device tenant-a:fw1, requested by FlowStatusReader-fw1",
+    "   network VRF red, requested by GroupStatusReader, 4 switch VRFs",
     re.compile(r"     leaf4 SwitchId: 00:1c:73:00:00:04 State: error .* Message: hardware table full KroTimestamp:  "
                r"GenId: 2017:42 Timestamp: [0-9.]+"),
     "     reference switch leaf1, pending: leaf3 leaf4",
-    "   flow Flow: web-to-db/1 Order:  Preference: 0 Priority: 10000 State: error; pending: leaf4",
+    "   flow Flow: web-to-db/1 Order:  Preference: 0 Priority: 9896 State: error; pending: leaf4",
     re.compile(r"   host 10\.1\.0\.12: State: error ReadyToDelete: 0 .*; pending: leaf3 leaf4"),
     "     flow web-to-db/2 waits for leaf4",
     "     reference switch leaf1, pending: (none)",
-    "   flow Flow: web-to-db/2 Order:  Preference: 0 Priority: 9869 State: success; pending: (none)",
+    "   flow Flow: web-to-db/2 Order:  Preference: 0 Priority: 9765 State: success; pending: (none)",
     "   flow web-to-db/2 is installed everywhere: removeFlowStatus",
     re.compile(rf"   event log: {STAMP} KRO_VEL_RULE_PROGRAMMED INFO: VEL rule for policy web-to-db of firewall "
                r"tenant-a/fw1, VRF red was installed"),

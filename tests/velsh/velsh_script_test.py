@@ -89,10 +89,10 @@ class PolicyRoadExample(unittest.TestCase):
             "2001:db8::/32:2001:db8::1,10.0.0.0/8:192.0.2.1,172.16.0.0/12:192.0.2.3",
             "next hop of 10.20.1.1, the first covering route in route order:", "'192.0.2.254'",
             "Destination 0.0.0.0/0 via 192.0.2.254"])
-        self.assertEqual(out[section["2."] + 1:section["3."]], ["10000", "9869"])
-        # What stays after one requestor let go: the set and the requestor the other one holds.
-        self.assertEqual(out[section["4."] - 3:section["4."]],
-                         ["'web': VelL3V2::PerGroupHostSet", "'GroupStatusReader'", "'FlowStatusReader-fw1'"])
+        self.assertEqual(out[section["2."] + 1:section["3."]], ["9896", "9765", "9870", "True", "False"])
+        # What stays after one requestor let go: the sets and the requestors the other one holds.
+        self.assertEqual(out[section["4."] - 4:section["4."]], ["'GroupStatusReader'", "'web': VelL3V2::PerGroupHostSet",
+                                                              "'GroupStatusReader'", "'FlowStatusReader-fw1'"])
         # The directories as filled through the generic interface, then the fold: stale leaf2 pending, then
         # none; the host, of which no switch said anything, pending on every switch.
         fold = out[section["4."]:section["5."]]
