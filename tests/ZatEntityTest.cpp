@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Zat/Entity.h"
+#include "Zat/GenericIf.h"
 
 using namespace Zat;
 
@@ -105,4 +106,51 @@ TEST(ZatEntity, DirectoriesHoldNamedChildren) {
    EXPECT_THROW(dir->entryIs("x", nullptr), PreconditionException);
    EXPECT_EQ(dir->fwkType().fullName, "Zat::Dir");
    EXPECT_TRUE(dir->fwkType().isA(entityTypeInfo()));
+}
+
+// Tools fill status directories by hand: a directory is created by name, and its entries are one
+// collection, walked in name order whatever the hashing.
+TEST(ZatEntity, DirectoryEntriesThroughTheGenericInterface) {
+   TypeInfo const* type = zatType("Ptr<Zat::Dir const>");
+   ASSERT_EQ(type, &Dir::typeInfo());
+   Ptr<Entity> made = type->methods->newEntity("hosts");
+   auto& dir = static_cast<Dir&>(*made);
+   EXPECT_EQ(dir.name(), String("hosts"));
+   auto op = [&](AttrOp code, Any const& key, Any value = {}, std::uint16_t id = Dir::AttrId::entry) {
+      EXPECT_EQ(type->methods->attrOp(&dir, id, code, key, value), attrOpDone);
+      return value;
+   };
+   for (char const* name : {"c", "a", "bb", "b"}) {
+      op(AttrOp::write, Any::of(String(name)), Any::entity(Ptr<PtrInterface>(new Entity(name))));
+   }
+   auto walk = [&](Any const* from, char const* drop) {
+      std::string seen;
+      for (auto it = type->methods->iterator(&dir, Dir::AttrId::entry, from); it->notAtEnd(); it->advance()) {
+         String const key = it->key().as<String>();
+         EXPECT_EQ(it->current().entityPtr().get(), dir.entityPtr(key.view()).get());
+         seen += key.str() + " ";
+         if (key == String(drop)) it->deleteCurrent();
+      }
+      return seen;
+   };
+   Any const b = Any::of(String("b")), ba = Any::of(String("ba"));
+   EXPECT_EQ(walk(nullptr, ""), "a b bb c ");
+   EXPECT_EQ(walk(&ba, ""), "bb c ");  // an absent key starts at the next name
+   EXPECT_EQ(walk(&b, "b"), "b bb c ");
+   EXPECT_EQ(op(AttrOp::count, {}).as<std::uint32_t>(), 3u);
+   EXPECT_FALSE(op(AttrOp::has, b).as<bool>());
+   EXPECT_TRUE(op(AttrOp::read, b).empty());
+   op(AttrOp::del, Any::of(String("a")));
+   EXPECT_EQ(walk(nullptr, ""), "bb c ");
+
+   // Only entities of the runtime's entity kind are stored; nothing changes otherwise.
+   int deaths = 0;
+   for (Any bad : {Any::of(5u), Any(), Any::entity(Ptr<PtrInterface>(new Probe(&deaths)))}) {
+      Any value = bad;
+      EXPECT_THROW(type->methods->attrOp(&dir, Dir::AttrId::entry, AttrOp::write, b, value), TypeException);
+   }
+   EXPECT_EQ(dir.entries(), 2u);
+   Any none;
+   EXPECT_EQ(type->methods->attrOp(&dir, 3, AttrOp::read, b, none), attrOpNoSuchAttribute);
+   EXPECT_EQ(type->methods->attrOp(&dir, Dir::AttrId::entry, AttrOp::version, b, none), attrOpNotApplicable);
 }

@@ -97,6 +97,17 @@ void cmdRoot(Shell& sh, Args const& a) {
        Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(t.methods->newEntity(Zat::String(name)).get()));
 }
 
+// The process-wide instance of a root entity type, as the library's own code reaches it (status
+// aggregation finds its root this way); made, named after its type, when there is none.
+void cmdSingleton(Shell& sh, Args const& a) {
+   need(a, 2, 2, "singleton");
+   std::string var = varName(a[0]);
+   Zat::TypeInfo const& t = sh.type(a[1]);
+   if (!t.methods || !t.methods->newEntity) throw Error(std::string(t.fullName) + " is no root entity");
+   Zat::Ptr<Zat::Entity> e = Zat::Entity::singletonIs(t, Zat::String(t.fullName));
+   sh.vars()[var] = Zat::Any::entity(Zat::Ptr<Zat::PtrInterface>(e.get()));
+}
+
 void cmdNew(Shell& sh, Args const& a) {
    need(a, 2, 64, "new");
    std::string var = varName(a[0]);
@@ -188,8 +199,10 @@ void cmdSet(Shell& sh, Args const& a) {
       } else {
          value = sh.arguments(std::array{Zat::ParamInfo{"value", at.elementTypeName}}, rest, what);
       }
-   } else if (at.kind == Zat::AttrKind::plain && isEntityType(at.typeName)) {
-      value = sh.arguments(at.params, rest, what);  // an owned entity, created from its arguments
+   } else if (at.kind == Zat::AttrKind::plain && isEntityType(at.typeName) &&
+              !at.typeName.starts_with("Ptr<")) {
+      // An owned entity, created from its arguments; a counted pointer is given the entity itself.
+      value = sh.arguments(at.params, rest, what);
    } else if (at.kind == Zat::AttrKind::function) {
       throw Error(a[0] + " is an operation: use call");
    } else {
@@ -390,6 +403,13 @@ std::vector<Command> const kCommands = {
      "",
      {Arg::var, Arg::type, Arg::word},
      cmdRoot},
+    {"singleton",
+     "VAR TYPE",
+     "bind the process-wide instance of a root entity type to $VAR, creating it when there is none",
+     "The library's own code reaches some roots this way: status aggregation reads the status directories\n"
+     "of the second-generation root's instance (singleton ld VelL3V2::LocalData).",
+     {Arg::var, Arg::type},
+     cmdSingleton},
     {"new",
      "VAR TYPE [ARG...]",
      "build a value or entity from its constructor arguments; bind it to $VAR",

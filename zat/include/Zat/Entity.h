@@ -16,7 +16,7 @@ namespace Zat {
 TypeInfo const& entityTypeInfo() noexcept;
 
 class Entity : public PtrInterface {
-  public:
+ public:
    explicit Entity(String name) : name_(std::move(name)) {}
    ~Entity() override;
 
@@ -43,10 +43,10 @@ class Entity : public PtrInterface {
       return Ptr<T>(static_cast<T*>(e.get()));
    }
 
-  protected:
+ protected:
    virtual void handleParent(Ptr<Entity> const& parent) { parent_ = parent.get(); }
 
-  private:
+ private:
    String name_;
    Entity* parent_ = nullptr;
 };
@@ -57,13 +57,17 @@ Ptr<Entity> newEntityForDir(TypeInfo const& type, String const& name, std::span<
 
 // A directory of named child entities.
 class Dir : public Entity {
-  public:
+ public:
    enum class EntryState : std::uint8_t { absent, present };
 
    explicit Dir(String name) : Entity(std::move(name)) {}
    // What Ptr<Dir> attributes and tools name it by.
    static constexpr std::string_view fullName() noexcept { return "Zat::Dir"; }
    static TypeInfo const& typeInfo() noexcept;
+   struct AttrId {
+      // The entries, as a collection of entities keyed by name (generic tools only).
+      static constexpr std::uint16_t entry = 2;
+   };
    TypeInfo const& fwkType() const noexcept override { return typeInfo(); }
 
    // The entity stored under `name`, or null. Looked up by view, so a caller can ask with text it
@@ -74,8 +78,13 @@ class Dir : public Entity {
    void entryIs(String const& name, Ptr<Entity> const& child);
    Ptr<Entity> entryDel(String const& name);
    std::size_t entries() const noexcept { return entries_.size(); }
+   // Calls `f` with every name, in no particular order.
+   template <class F>
+   void forEachName(F&& f) const {
+      for (auto const& e : entries_) f(e.first);
+   }
 
-  private:
+ private:
    // Hashed, since a status directory holds an entry per switch of the fabric and is asked once per
    // switch and object; names are looked up by view.
    struct NameHash {
