@@ -3,6 +3,7 @@
 // comparison with the fold written out step by step.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -11,8 +12,8 @@
 #include "Zat/System.h"
 #include "Zat/Trace.h"
 #include "support/Recorder.h"
-#include "support/TextChecks.h"
 #include "support/StatusTree.h"
+#include "support/TextChecks.h"
 
 using namespace VelL3V2;
 using namespace testing_status;
@@ -214,65 +215,226 @@ TEST(VelL3V2Status, PublishedChangesTraceAndGenericInterface) {
    EXPECT_EQ(rec.take(), (Strings{"261:'00:1c:73:00:00:02'", "258"}));
 }
 
+// A fold remembers where it found each switch's result until a directory tree changes shape: every way
+// a result can leave its place, or another take it, reaches the next fold of the same status.
+TEST(VelL3V2Status, EveryChangeOfShapeReachesTheNextFold) {
+   enum Kind { flow, flowSet, host };
+   V2::FlowKey const f("f");
+   V2::MemberKey const h("h");
+   Ipkit::Vni const vni(5);
+   // A result in `state` for the network VRF "red", in an entity that no directory holds yet.
+   auto published = [&](Kind kind, HS state) -> Zat::Ptr<Zat::Entity> {
+      if (kind == host) {
+         auto groups = V2::GroupSetStatus::GroupSetStatusIs("red");
+         auto m = groups->groupIs(web)->memberSetIs(vni)->memberIs(h);
+         m->stateIs(state), m->kroTimestampIs(now);
+         return groups;
+      }
+      auto fragment = V2::FragmentStatus::FragmentStatusIs("red");
+      auto source = fragment->flowSourceIs(fw.value());
+      source->stateIs(state), source->kroTimestampIs(now);
+      source->flowIs(f)->stateIs(state);
+      return fragment;
+   };
+   auto top = [](StatusTree& t, Kind kind) -> Zat::Dir& { return kind == host ? *t.hosts : *t.flows; };
+   auto entry = [&](StatusTree& t, Kind kind) { return t.switchDir(top(t, kind), 2)->entityPtr("red"); };
+   auto groups = [&](StatusTree& t) { return static_cast<V2::GroupSetStatus*>(entry(t, host).get()); };
+   auto source = [&](StatusTree& t, Kind kind) {
+      return static_cast<V2::FragmentStatus*>(entry(t, kind).get())->flowSourceIs(fw.value());
+   };
+   // What a change may put in place, made before the first fold: its making changes the shape too.
+   struct Spare {
+      Zat::Ptr<Zat::Entity> inError;  // switch 2's entry, in error
+      Zat::Ptr<Zat::Dir> tree;        // switch 1 current, switch 2 in error
+   };
+   struct Case {
+      Kind kind;
+      char const* what;
+      std::function<void(StatusTree&, Spare const&)> change;
+      HS after;
+   };
+   std::vector<Case> cases = {
+       {host, "member withdrawn",
+        [&](StatusTree& t, Spare const&) { groups(t)->groupIs(web)->memberSetIs(vni)->memberDel(h); },
+        HS::pending},
+       {host, "VNI withdrawn",
+        [&](StatusTree& t, Spare const&) { groups(t)->groupIs(web)->memberSetDel(vni); }, HS::pending},
+       {host, "group withdrawn", [&](StatusTree& t, Spare const&) { groups(t)->groupDel(web); }, HS::pending},
+       {flow, "flow withdrawn", [&](StatusTree& t, Spare const&) { source(t, flow)->flowDel(f); },
+        HS::pending},
+   };
+   for (Kind kind : {flow, flowSet, host}) {
+      if (kind != host) {
+         cases.push_back(
+             {kind, "device withdrawn",
+              [&, kind](StatusTree& t, Spare const&) {
+                 static_cast<V2::FragmentStatus*>(entry(t, kind).get())->flowSourceDel(fw.value());
+              },
+              HS::pending});
+      }
+      cases.push_back(
+          {kind, "network VRF entry dropped",
+           [&, kind](StatusTree& t, Spare const&) { t.switchDir(top(t, kind), 2)->entryDel("red"); },
+           HS::pending});
+      cases.push_back({kind, "switch directory dropped",
+                       [&, kind](StatusTree& t, Spare const&) { top(t, kind).entryDel(sw(2).stringValue()); },
+                       HS::pending});
+      cases.push_back({kind, "network VRF entry replaced",
+                       [&, kind](StatusTree& t, Spare const& spare) {
+                          t.switchDir(top(t, kind), 2)->entryIs("red", spare.inError);
+                       },
+                       HS::error});
+      // The old tree lives on in `t`, so the new one cannot take its place in memory.
+      cases.push_back({kind, "directory tree replaced",
+                       [&, kind](StatusTree& t, Spare const& spare) {
+                          if (kind == host)
+                             t.root->globalGroupSetStatusDirIs(spare.tree);
+                          else
+                             t.root->globalFragmentStatusDirIs(spare.tree);
+                       },
+                       HS::error});
+   }
+   for (Case const& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + " for kind " + std::to_string(c.kind));
+      StatusTree t;
+      t.switches({1, 2});
+      for (unsigned n : {1u, 2u})
+         t.switchDir(top(t, c.kind), n)->entryIs("red", published(c.kind, HS::success));
+      Spare const spare{published(c.kind, HS::error), Zat::Ptr<Zat::Dir>(new Zat::Dir("fresh"))};
+      for (unsigned n : {1u, 2u}) {
+         Zat::Ptr<Zat::Dir> dir(new Zat::Dir(sw(n).stringValue()));
+         dir->entryIs("red", published(c.kind, n == 1 ? HS::success : HS::error));
+         spare.tree->entryIs(sw(n).stringValue(), dir);
+      }
+      Zat::Ptr<StatusBase> st = c.kind == flow ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, f))
+                                : c.kind == flowSet
+                                    ? Zat::Ptr<StatusBase>(FlowSetStatus::FlowSetStatusIs("red", fw))
+                                    : HostStatus::HostStatusIs("red", web, vni, h);
+      st->updateAggregateStatus(t.netVrf, sw(1));
+      EXPECT_EQ(st->state(), HS::success);
+      c.change(t, spare);
+      st->updateAggregateStatus(t.netVrf, sw(1));
+      EXPECT_EQ(st->state(), c.after);
+      EXPECT_EQ(pendingOf(*st), "2");  // pending or in error, switch 2 holds the status back
+   }
+}
+
 // The fold, written out step by step as the agent's rules state it, against the library's on random trees.
+// Each status is folded again after random changes to its tree (results rewritten or removed, switch
+// directories dropped, switches leaving and joining the network VRF, whole directory trees replaced), so
+// that a fold that reuses what an earlier one found is checked against one that looks everything up.
 TEST(VelL3V2Status, RandomTreesAgainstTheStepByStepFold) {
    std::mt19937 rng(20240611);
    auto pick = [&](unsigned n) { return unsigned(rng() % n); };
    V2::KroTimestamp const stamps[] = {{}, stamp(1, 5.0), stamp(1, 6.0), stamp(2, 5.0)};
    V2::FlowOrder const orders[] = {{0, 9000}, {1, 9000}};
+   V2::FlowKey const f("f");
+   V2::MemberKey const h("h");
    for (int round = 0; round < 300; ++round) {
       StatusTree t;
-      bool const isFlow = pick(2);
-      Zat::Ptr<StatusBase> st =
-          isFlow ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, V2::FlowKey("f")))
-                 : HostStatus::HostStatusIs("red", web, Ipkit::Vni(5), V2::MemberKey("h"));
+      unsigned const kind = pick(3);
+      Zat::Ptr<StatusBase> st = kind == 0   ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, f))
+                                : kind == 1 ? Zat::Ptr<StatusBase>(FlowSetStatus::FlowSetStatusIs("red", fw))
+                                            : HostStatus::HostStatusIs("red", web, Ipkit::Vni(5), h);
       for (unsigned n = 1; n <= 8; ++n) {
          if (pick(4) == 0) continue;  // not in the network VRF
          if (pick(5) != 0) t.switches({n});
          if (pick(6) == 0) continue;  // has published nothing
-         HS const s = HS(pick(6));
-         bool const ready = pick(2);
-         auto f = t.source(n, fw)->flowIs(V2::FlowKey("f"));  // the same result for a flow and a host
-         f->stateIs(s), f->readyToDeleteIs(ready), f->orderIs(orders[pick(2)]);
-         auto m = t.member(n, web, Ipkit::Vni(5), V2::MemberKey("h"));
-         m->stateIs(s), m->readyToDeleteIs(ready), m->kroTimestampIs(stamps[pick(4)]);
          if (pick(3) == 0) st->pendingSwitchIs(sw(n));
       }
-      Ipkit::SystemId const latest = pick(4) == 0 ? sw(1 + pick(8)) : st->getLatestSwitchId(t.netVrf, {});
-
-      // The fold, step by step.
-      SwitchStatus const ref = st->getSwitchStatus(latest);
-      bool const dryrun = unsigned(ref.state()) < 3, deleting = ref.readyToDelete();
-      HS const err = dryrun ? HS::dryrunError : HS::error, pend = dryrun ? HS::dryrunPending : HS::pending;
-      bool ready = deleting, errorSeen = false, pendingSeen = false;
-      std::string kept;
-      for (auto c = t.netVrf->switchVrfIter(); c; ++c) {
-         SwitchStatus r = st->getSwitchStatus(c.key());
-         bool const current = latest != Ipkit::SystemId() && r && r.order() == ref.order() &&
-                              (unsigned(r.state()) < 3) == dryrun && r.readyToDelete() == deleting &&
-                              r.kroTimestamp() == ref.kroTimestamp();
-         if (!current) r.stateIs(pend), r.readyToDeleteIs(false);
-         if (r.state() == err) {
-            errorSeen = true;
-         } else if (r.state() == pend) {
-            pendingSeen = true;
-         } else {
-            continue;
+      // The first step gives every switch a result or none; each later one makes one change, so that a
+      // change of shape that goes unheard leaves a fold reading what an earlier one found. Only the
+      // status's own kind of result changes, so that each change of shape must be heard.
+      for (int step = 0; step < 12; ++step) {
+         for (unsigned n = step == 0 ? 1 : 1 + pick(8), last = step == 0 ? 8 : n; n <= last; ++n) {
+            auto groups = [&] { return t.entry(*t.hosts, n, &V2::GroupSetStatus::GroupSetStatusIs); };
+            switch (pick(step == 0 ? 2 : 5)) {
+               case 0: {  // a new result
+                  HS const s = HS(pick(6));
+                  bool const ready = pick(2);
+                  V2::KroTimestamp const ts = stamps[pick(4)];
+                  if (kind == 2) {
+                     auto m = t.member(n, web, Ipkit::Vni(5), h);
+                     m->stateIs(s), m->readyToDeleteIs(ready), m->kroTimestampIs(ts);
+                  } else if (kind == 1) {
+                     auto src = t.source(n, fw);
+                     src->stateIs(s), src->readyToDeleteIs(ready), src->kroTimestampIs(ts);
+                  } else {
+                     auto fl = t.source(n, fw)->flowIs(f);
+                     fl->stateIs(s), fl->readyToDeleteIs(ready), fl->orderIs(orders[pick(2)]);
+                  }
+                  break;
+               }
+               case 1:  // the result withdrawn
+                  if (kind == 2)
+                     groups()->groupIs(web)->memberSetIs(Ipkit::Vni(5))->memberDel(h);
+                  else if (kind == 1)
+                     t.entry(*t.flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceDel(fw.value());
+                  else
+                     t.source(n, fw)->flowDel(f);
+                  break;
+               case 2:  // the switch's directory dropped
+                  (kind == 2 ? t.hosts : t.flows)->entryDel(sw(n).stringValue());
+                  break;
+               case 3:  // the switch leaves or joins the network VRF
+                  if (t.netVrf->switchVrfHas(sw(n)))
+                     t.netVrf->switchVrfDel(sw(n));
+                  else
+                     t.switches({n});
+                  break;
+               case 4:  // a level above the result withdrawn
+                  if (kind == 2 && pick(2))
+                     groups()->groupIs(web)->memberSetDel(Ipkit::Vni(5));
+                  else if (kind == 2)
+                     groups()->groupDel(web);
+                  else if (kind == 1)
+                     t.switchDir(*t.flows, n)->entryDel(t.netVrf->name());
+                  else
+                     t.entry(*t.flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceDel(fw.value());
+                  break;
+            }
          }
-         if (deleting && !r.readyToDelete()) ready = false;
-         if (!deleting || !r.readyToDelete()) kept += char('0' + c.key().bytes()[5]);
-      }
-      HS const state = errorSeen ? err
-                       : pendingSeen || t.netVrf->switchVrfSize() == 0
-                           ? pend
-                           : (dryrun ? HS::dryrunSuccess : HS::success);
+         if (step > 0 && pick(16) == 0) {  // the directory trees replaced by empty ones
+            t.hosts = Zat::Ptr<Zat::Dir>(new Zat::Dir("hosts"));
+            t.flows = Zat::Ptr<Zat::Dir>(new Zat::Dir("flows"));
+            t.root->globalGroupSetStatusDirIs(t.hosts), t.root->globalFragmentStatusDirIs(t.flows);
+         }
+         Ipkit::SystemId const latest = pick(4) == 0 ? sw(1 + pick(8)) : st->getLatestSwitchId(t.netVrf, {});
 
-      st->updateAggregateStatus(t.netVrf, latest);
-      SCOPED_TRACE("round " + std::to_string(round));
-      EXPECT_EQ(st->state(), state);
-      EXPECT_EQ(st->readyToDelete(), ready);
-      EXPECT_EQ(st->order(), ref.order());
-      EXPECT_EQ(st->kroTimestamp(), ref.kroTimestamp());
-      EXPECT_EQ(pendingOf(*st), kept);
+         // The fold, step by step.
+         SwitchStatus const ref = st->getSwitchStatus(latest);
+         bool const dryrun = unsigned(ref.state()) < 3, deleting = ref.readyToDelete();
+         HS const err = dryrun ? HS::dryrunError : HS::error, pend = dryrun ? HS::dryrunPending : HS::pending;
+         bool ready = deleting, errorSeen = false, pendingSeen = false;
+         std::string kept;
+         for (auto c = t.netVrf->switchVrfIter(); c; ++c) {
+            SwitchStatus r = st->getSwitchStatus(c.key());
+            bool const current = latest != Ipkit::SystemId() && r && r.order() == ref.order() &&
+                                 (unsigned(r.state()) < 3) == dryrun && r.readyToDelete() == deleting &&
+                                 r.kroTimestamp() == ref.kroTimestamp();
+            if (!current) r.stateIs(pend), r.readyToDeleteIs(false);
+            if (r.state() == err) {
+               errorSeen = true;
+            } else if (r.state() == pend) {
+               pendingSeen = true;
+            } else {
+               continue;
+            }
+            if (deleting && !r.readyToDelete()) ready = false;
+            if (!deleting || !r.readyToDelete()) kept += char('0' + c.key().bytes()[5]);
+         }
+         HS const state = errorSeen ? err
+                          : pendingSeen || t.netVrf->switchVrfSize() == 0
+                              ? pend
+                              : (dryrun ? HS::dryrunSuccess : HS::success);
+
+         st->updateAggregateStatus(t.netVrf, latest);
+         SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step));
+         EXPECT_EQ(st->state(), state);
+         EXPECT_EQ(st->readyToDelete(), ready);
+         EXPECT_EQ(st->order(), ref.order());
+         EXPECT_EQ(st->kroTimestamp(), ref.kroTimestamp());
+         EXPECT_EQ(pendingOf(*st), kept);
+      }
    }
 }

@@ -3,11 +3,12 @@
 // directories the switches publish.
 //
 // A fabric has up to thousands of switches and the agent folds their results for every host, flow and
-// flow set, so the walks are loops of lookups: a switch's directory is found by its name written in place,
-// entity types are told apart by their type tables, what a walk needs of the root and of the object is
-// looked up once per walk, the latest switch's walk reuses the time stamps the generation's walk read,
-// and the switches kept pending are gathered in a buffer that the next fold reuses. Once warm, nothing
-// is allocated per switch.
+// flow set, several walks over the switches per fold. The first walk over an unchanged directory tree
+// finds each switch's result (its directory by the switch's name written in place, entity types told
+// apart by their type tables, collections searched in place) and remembers the entity that holds it in
+// the status's SwitchReadsHandle; every later walk, in this fold and the next ones, reads the result from
+// that entity until a directory tree changes shape. The switches kept pending are gathered in a buffer
+// that the next fold reuses. Once warm, nothing is allocated per switch.
 #include <algorithm>
 #include <sstream>
 #include <string_view>
@@ -24,6 +25,7 @@ using Ipkit::SystemId;
 using VelL3::V2::HardwareState;
 using VelL3::V2::KroGenId;
 using VelL3::V2::KroTimestamp;
+namespace V2 = VelL3::V2;
 
 namespace {
 
@@ -76,72 +78,139 @@ VelL3::V2::FlowSourceStatus const* flowSource(Zat::Dir const* fragments, SystemI
    return fragment ? fragment->flowSourceCollection().find(deviceKey.value()) : nullptr;
 }
 
-// A switch's result for one object as a walk reads it. The fold asks only whether there is a message,
-// so a walk leaves the text out of `status` and notes it in `hasMessage`; getSwitchStatus copies it.
+// A switch's result for one object as a walk reads it. A walk reads the fields the fold compares into
+// `status` and leaves out the switch id (kept in `id`) and the message, of which the fold asks only
+// whether there is one; getSwitchStatus makes the whole SwitchStatus.
 struct SwitchRead {
    SwitchStatus status;
+   SystemId id;
+   bool found = false;
    bool hasMessage = false;
 
-   // Whether the result differs from that of a switch that reported nothing.
-   bool present() const { return hasMessage || bool(status); }
-   void clear(SystemId const& s) {
-      status = SwitchStatus(s);
-      hasMessage = false;
-   }
-   void messageIs(Zat::String const& m, bool copy) {
-      if (copy) {
-         status.messageIs(m);
-      } else {
-         hasMessage = !m.empty();
-      }
+   // Whether the result differs from that of a switch that reported nothing: one that was found
+   // differs by its switch id alone, unless that is the all-zero id.
+   bool present() const { return hasMessage || (found && (id != SystemId() || bool(status))); }
+};
+
+// Where each kind finds its result on switch `s` in the status directory `dir`: the entity that holds
+// it, or null when the switch has none. The collections are searched in place, so a lookup takes no
+// reference counts.
+V2::MemberStatus const* hostResult(HostStatus const& h, Zat::Dir const* dir, SystemId const& s) {
+   auto groupSet = entityAs<V2::GroupSetStatus>(switchEntry(dir, s, h.netVrfName().view()));
+   auto group = groupSet ? groupSet->groupCollection().find(h.groupName()) : nullptr;
+   auto memberSet = group ? group->memberSetCollection().find(h.vni()) : nullptr;
+   return memberSet ? memberSet->memberCollection().find(h.hostKey()) : nullptr;
+}
+
+V2::FlowStatus const* flowResult(FlowStatus const& f, Zat::Dir const* dir, SystemId const& s) {
+   auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey());
+   return source ? source->flowCollection().find(f.flowKey()) : nullptr;
+}
+
+V2::FlowSourceStatus const* flowSetResult(FlowSetStatus const& f, Zat::Dir const* dir, SystemId const& s) {
+   return flowSource(dir, s, f.netVrfName(), f.deviceKey());
+}
+
+// The fields of a switch's result that each kind's entity holds, copied into `st`; the defaults when
+// there is no entity. A kind never writes the fields its entity lacks, so they stay at their defaults.
+void copyResult(V2::MemberStatus const* m, SwitchStatus& st) {
+   st.stateIs(m ? m->state() : HardwareState());
+   st.readyToDeleteIs(m && m->readyToDelete());
+   st.kroTimestampIs(m ? m->kroTimestamp() : KroTimestamp());
+}
+
+void copyResult(V2::FlowStatus const* f, SwitchStatus& st) {
+   st.orderIs(f ? f->order() : V2::FlowOrder());
+   st.stateIs(f ? f->state() : HardwareState());
+   st.readyToDeleteIs(f && f->readyToDelete());
+}
+
+void copyResult(V2::FlowSourceStatus const* source, SwitchStatus& st) {
+   st.stateIs(source ? source->state() : HardwareState());
+   st.readyToDeleteIs(source && source->readyToDelete());
+   st.kroTimestampIs(source ? source->kroTimestamp() : KroTimestamp());
+}
+
+Zat::String const* messageOf(V2::MemberStatus const* m) {
+   return m ? &m->message() : nullptr;
+}
+Zat::String const* messageOf(V2::FlowStatus const* f) {
+   return f ? &f->message() : nullptr;
+}
+Zat::String const* messageOf(V2::FlowSourceStatus const*) {
+   return nullptr;
+}
+
+// What a walk reads of switch `s` from `result`, the entity holding it (null: none).
+template <class Result>
+void readResult(Result const* result, SystemId const& s, SwitchRead& out) {
+   copyResult(result, out.status);
+   out.id = s;
+   out.found = result != nullptr;
+   Zat::String const* const message = messageOf(result);
+   out.hasMessage = message && !message->empty();
+}
+
+// The whole result of switch `s` from `result`, as getSwitchStatus answers it.
+template <class Result>
+SwitchStatus switchStatus(Result const* result, SystemId const& s) {
+   SwitchStatus st(result ? s : SystemId());
+   copyResult(result, st);
+   if (Zat::String const* const message = messageOf(result)) st.messageIs(*message);
+   return st;
+}
+
+}  // namespace
+
+// Per switch, in the order of the network VRF's walk: the switch and the entity holding the status's
+// result there (null: none). Valid for the directory `dir` while the trees' version is `treeVersion`.
+// Once a walk has read every switch of `netVrf`, whose switches stood at `switchVersion`, the entries
+// are that network VRF's switches in order, and a walk over it can go through them instead.
+struct SwitchReadsHandle::Reads {
+   struct Entry {
+      SystemId id;
+      bool known = false;
+      Zat::PtrInterface const* result = nullptr;
+   };
+   Zat::Dir const* dir = nullptr;
+   std::uint64_t treeVersion = 0;
+   std::vector<Entry> entries;
+   // Held, so that no other network VRF takes its address while the entries speak for it.
+   Zat::Ptr<VelL3::NetworkVrfStatus const> netVrf;
+   std::uint32_t switchVersion = 0;
+
+   bool walked(VelL3::NetworkVrfStatus const& v) const {
+      return netVrf.get() == &v && switchVersion == v.switchVrfCollection().version();
    }
 };
 
-// Each kind's result on a switch, read out of the status directory `dir`: `out` is the default when
-// the switch has none. The collections are searched in place, so a read takes no reference counts.
-void readHost(HostStatus const& h, Zat::Dir const* dir, SystemId const& s, SwitchRead& out, bool message) {
-   out.clear(SystemId());
-   auto groupSet = entityAs<VelL3::V2::GroupSetStatus>(switchEntry(dir, s, h.netVrfName().view()));
-   auto group = groupSet ? groupSet->groupCollection().find(h.groupName()) : nullptr;
-   auto memberSet = group ? group->memberSetCollection().find(h.vni()) : nullptr;
-   if (auto member = memberSet ? memberSet->memberCollection().find(h.hostKey()) : nullptr) {
-      out.clear(s);
-      out.status.stateIs(member->state());
-      out.status.readyToDeleteIs(member->readyToDelete());
-      out.messageIs(member->message(), message);
-      out.status.kroTimestampIs(member->kroTimestamp());
-   }
+SwitchReadsHandle::SwitchReadsHandle() noexcept = default;
+SwitchReadsHandle::~SwitchReadsHandle() = default;
+SwitchReadsHandle::SwitchReadsHandle(SwitchReadsHandle&&) noexcept = default;
+SwitchReadsHandle& SwitchReadsHandle::operator=(SwitchReadsHandle&&) noexcept = default;
+
+SwitchReadsHandle::Reads& SwitchReadsHandle::made() const {
+   if (!reads_) reads_ = std::make_unique<Reads>();
+   return *reads_;
 }
 
-void readFlow(FlowStatus const& f, Zat::Dir const* dir, SystemId const& s, SwitchRead& out, bool message) {
-   out.clear(SystemId());
-   auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey());
-   if (auto flow = source ? source->flowCollection().find(f.flowKey()) : nullptr) {
-      out.clear(s);
-      out.status.orderIs(flow->order());
-      out.status.stateIs(flow->state());
-      out.messageIs(flow->message(), message);
-      out.status.readyToDeleteIs(flow->readyToDelete());
-   }
-}
+namespace {
 
-void readFlowSet(FlowSetStatus const& f, Zat::Dir const* dir, SystemId const& s, SwitchRead& out) {
-   out.clear(SystemId());
-   if (auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey())) {
-      out.clear(s);
-      out.status.stateIs(source->state());
-      out.status.readyToDeleteIs(source->readyToDelete());
-      out.status.kroTimestampIs(source->kroTimestamp());
-   }
-}
+using Entry = SwitchReadsHandle::Reads::Entry;
 
-// Reads the switches' results for one object during one walk of a fold. For the three kinds this file
-// knows, the root's directory is looked up once per walk rather than once per switch. Any other kind
-// (one that overrides getSwitchStatus again), and every walk while the per-switch trace lines are on,
-// goes through the virtual getSwitchStatus, so that its trace lines stay as they are.
-class SwitchReader {
+// Walks the switches of a network VRF in ascending order for one object and reads each one's result, as a
+// cursor, so that each walk's body (and its trace lines) stays in the operation it belongs to. For the
+// three kinds this file knows, the root's directory is looked up once per walk, and the entity holding
+// each switch's result is remembered in the status's SwitchReadsHandle: while no directory tree changes
+// shape, a later walk reads the result straight from it, and once a walk has read every switch of the
+// network VRF, later walks over the same unchanged switches go through the remembered entries alone.
+// Any other kind (one that overrides getSwitchStatus again), and every walk while the per-switch trace
+// lines are on, reads through the virtual getSwitchStatus, so that its trace lines stay as they are.
+class SwitchWalk {
  public:
-   explicit SwitchReader(StatusBase const& status) : status_(status) {
+   SwitchWalk(StatusBase const& status, SwitchReadsHandle const& handle,
+              VelL3::NetworkVrfStatus const& netVrf)
+       : status_(status), netVrf_(netVrf), cursor_(netVrf.switchVrfIter()) {
       if (velL3V2Trace.enabled(6) || velL3V2Trace.enabled(7) || velL3V2Trace.enabled(8)) return;
       Zat::TypeInfo const* const type = &status.fwkType();
       if (type == &HostStatus::typeInfo()) {
@@ -153,37 +222,99 @@ class SwitchReader {
       } else if (type == &FlowSetStatus::typeInfo()) {
          kind_ = flowSet;
          dir_ = root()->globalFragmentStatusDir();
+      } else {
+         return;
+      }
+      reads_ = &handle.made();
+      std::uint64_t const version = Zat::Dir::treeVersion();
+      if (reads_->dir != dir_.get() || reads_->treeVersion != version) {
+         reads_->entries.clear();
+         reads_->netVrf = nullptr;
+         reads_->dir = dir_.get();
+         reads_->treeVersion = version;
+      }
+      remembered_ = reads_->walked(netVrf);
+   }
+
+   explicit operator bool() const { return remembered_ ? at_ < reads_->entries.size() : bool(cursor_); }
+   SystemId const& switchId() const { return remembered_ ? reads_->entries[at_].id : cursor_.key(); }
+   // The walk's caller passed over this switch without reading it.
+   void skipped() { whole_ = false; }
+   void next() {
+      ++at_;
+      if (remembered_) return;
+      ++cursor_;
+      if (!cursor_ && whole_ && reads_) {
+         // Every switch was read: the entries are the network VRF's switches, in order.
+         reads_->entries.resize(at_);
+         reads_->netVrf = Zat::Ptr<VelL3::NetworkVrfStatus const>(&netVrf_);
+         reads_->switchVersion = netVrf_.switchVrfCollection().version();
       }
    }
 
-   // Whether the reads skip getSwitchStatus (and so emit none of its trace lines).
-   bool direct() const { return kind_ != generic; }
+   // The current switch's result; valid until the walk moves.
+   SwitchRead const& read() {
+      SystemId const& s = switchId();
+      if (kind_ == generic) {
+         read_.status = status_.getSwitchStatus(s);
+         read_.id = read_.status.switchId();
+         read_.found = true;
+         read_.hasMessage = false;
+         return read_;
+      }
+      std::vector<Entry>& entries = reads_->entries;
+      if (at_ < entries.size() && entries[at_].known && entries[at_].id == s) {
+         return fill(entries[at_].result, s);
+      }
+      Zat::PtrInterface const* const found = lookup(s);
+      if (at_ >= entries.size()) entries.resize(at_ + 1);
+      entries[at_] = {s, true, found};
+      return fill(found, s);
+   }
 
-   // Switch `s`'s result; valid until the next read.
-   SwitchRead const& read(SystemId const& s) {
+ private:
+   enum Kind { generic, host, flow, flowSet };
+
+   SwitchRead const& fill(Zat::PtrInterface const* result, SystemId const& s) {
       switch (kind_) {
          case host:
-            readHost(static_cast<HostStatus const&>(status_), dir_.get(), s, read_, false);
+            readResult(static_cast<V2::MemberStatus const*>(result), s, read_);
             break;
          case flow:
-            readFlow(static_cast<FlowStatus const&>(status_), dir_.get(), s, read_, false);
+            readResult(static_cast<V2::FlowStatus const*>(result), s, read_);
             break;
          case flowSet:
-            readFlowSet(static_cast<FlowSetStatus const&>(status_), dir_.get(), s, read_);
+            readResult(static_cast<V2::FlowSourceStatus const*>(result), s, read_);
             break;
          case generic:
-            read_.status = status_.getSwitchStatus(s);
-            read_.hasMessage = false;
             break;
       }
       return read_;
    }
 
- private:
-   enum Kind { generic, host, flow, flowSet };
+   Zat::PtrInterface const* lookup(SystemId const& s) const {
+      switch (kind_) {
+         case host:
+            return hostResult(static_cast<HostStatus const&>(status_), dir_.get(), s);
+         case flow:
+            return flowResult(static_cast<FlowStatus const&>(status_), dir_.get(), s);
+         case flowSet:
+            return flowSetResult(static_cast<FlowSetStatus const&>(status_), dir_.get(), s);
+         case generic:
+            break;
+      }
+      return nullptr;
+   }
+
    StatusBase const& status_;
+   VelL3::NetworkVrfStatus const& netVrf_;
+   decltype(std::declval<VelL3::NetworkVrfStatus const&>().switchVrfIter()) cursor_;
    Kind kind_ = generic;
    Zat::Ptr<Zat::Dir const> dir_;
+   SwitchReadsHandle::Reads* reads_ = nullptr;
+   bool remembered_ = false;
+   bool whole_ = true;
+   std::size_t at_ = 0;
    SwitchRead read_;
 };
 
@@ -225,23 +356,6 @@ class KeptSwitches {
    ReusedVector<SystemId> kept_;
 };
 
-// Where getLatestKroGenId keeps the time stamps it reads, in walk order, when getLatestSwitchId asks it
-// to, so that the latest switch's walk over the same switches reads each once. Only a walk that reads
-// directly asks: one through getSwitchStatus shows every read in its trace. Taken (and cleared) as the
-// generation's walk starts, so that no walk nested in it keeps stamps there.
-thread_local std::vector<KroTimestamp>* stampsWanted = nullptr;
-
-class StampsWanted {
- public:
-   explicit StampsWanted(std::vector<KroTimestamp>* to) : previous_(std::exchange(stampsWanted, to)) {}
-   ~StampsWanted() { stampsWanted = previous_; }
-   StampsWanted(StampsWanted const&) = delete;
-   StampsWanted& operator=(StampsWanted const&) = delete;
-
- private:
-   std::vector<KroTimestamp>* previous_;
-};
-
 }  // namespace
 
 // ----- SwitchStatus
@@ -280,27 +394,40 @@ KroGenId StatusBase::getLatestKroGenId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
                                        VelL3Common::SwitchSet const& switchFilter) const {
    ZAT_TRACE(velL3V2Trace, 8,
              " Net Vrf: " << netVrf->name() << " SwitchFilter: " << switchFilter.switchIdSize());
-   std::vector<KroTimestamp>* const stamps = std::exchange(stampsWanted, nullptr);
-   bool const filtered = switchFilter.switchIdSize() != 0;
    KroGenId const local = root()->kroGenId();
    KroTimestamp const none;
-   KroGenIdToCountMap counts;
-   SwitchReader reader(*this);
-   for (auto c = netVrf->switchVrfIter(); c; ++c) {
-      SystemId const& s = c.key();
+   // Switches report a handful of generations, mostly the same one, so the walk tallies them in a short
+   // list and the ordered map is filled once at the end.
+   ReusedVector<std::pair<KroGenId, std::uint32_t>> tally;
+   bool localSeen = false;
+   bool const filtered = switchFilter.switchIdSize() != 0;
+   for (SwitchWalk walk(*this, switchReads_, *netVrf); walk; walk.next()) {
+      SystemId const& s = walk.switchId();
       if (filtered && !switchFilter.switchIdHas(s)) {
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
+         walk.skipped();
          continue;
       }
-      KroTimestamp const& t = reader.read(s).status.kroTimestamp();
-      if (stamps) stamps->push_back(t);
+      KroTimestamp const& t = walk.read().status.kroTimestamp();
       if (t == none) continue;  // the switch has reported nothing
       if (t.genId() == local) {
-         ZAT_TRACE(velL3V2Trace, 7, " return local genId " << local.stringValue());
-         return local;
+         localSeen = true;
+         break;
       }
-      counts.genIdToCountIs(t.genId(), counts.genIdToCount(t.genId()) + 1);
+      auto& items = tally.items();
+      auto it =
+          std::find_if(items.rbegin(), items.rend(), [&](auto const& e) { return e.first == t.genId(); });
+      if (it == items.rend())
+         items.emplace_back(t.genId(), 1);
+      else
+         ++it->second;
    }
+   if (localSeen) {
+      ZAT_TRACE(velL3V2Trace, 7, " return local genId " << local.stringValue());
+      return local;
+   }
+   KroGenIdToCountMap counts;
+   for (auto const& [genId, count] : tally.items()) counts.genIdToCountIs(genId, count);
    KroGenId latest;
    std::uint32_t best = 0;
    for (auto const& [genId, count] : counts.genIdToCountCollection()) {
@@ -318,29 +445,19 @@ SystemId StatusBase::getLatestSwitchId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
                                        VelL3Common::SwitchSet const& switchFilter) const {
    ZAT_TRACE(velL3V2Trace, 8,
              " Net Vrf: " << netVrf->name() << " SwitchFilter: " << switchFilter.switchIdSize());
-   SwitchReader reader(*this);
-   // The generation's walk goes over the same switches in the same order, and stops early only when a
-   // switch reports the root's generation; the stamps it kept are those of the first switches here.
-   ReusedVector<KroTimestamp> stamps;
-   KroGenId latest;
-   {
-      StampsWanted const keep(reader.direct() ? &stamps.items() : nullptr);
-      latest = getLatestKroGenId(netVrf, switchFilter);
-   }
-   std::size_t walked = 0;
-   bool const filtered = switchFilter.switchIdSize() != 0;
+   KroGenId const latest = getLatestKroGenId(netVrf, switchFilter);
    KroTimestamp best;
    SystemId bestSwitch;
-   for (auto c = netVrf->switchVrfIter(); c; ++c) {
-      SystemId const& s = c.key();
+   bool const filtered = switchFilter.switchIdSize() != 0;
+   for (SwitchWalk walk(*this, switchReads_, *netVrf); walk; walk.next()) {
+      SystemId const& s = walk.switchId();
       if (filtered && !switchFilter.switchIdHas(s)) {
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
+         walk.skipped();
          continue;
       }
       // A switch that reported nothing has the all-zero generation and time, and takes part as such.
-      std::vector<KroTimestamp> const& kept = stamps.items();
-      KroTimestamp const& t = walked < kept.size() ? kept[walked] : reader.read(s).status.kroTimestamp();
-      ++walked;
+      KroTimestamp const& t = walk.read().status.kroTimestamp();
       bool const take = t.genId() == best.genId() ? t.timestamp().value() > best.timestamp().value()
                                                   : best.genId() != latest;
       if (!take) continue;
@@ -371,10 +488,9 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    bool errorSeen = false;
    bool pendingSeen = false;
    KeptSwitches kept;
-   SwitchReader reader(*this);
-   for (auto c = netVrf->switchVrfIter(); c; ++c) {
-      SystemId const s = c.key();
-      SwitchRead const& read = reader.read(s);
+   for (SwitchWalk walk(*this, switchReads_, *netVrf); walk; walk.next()) {
+      SystemId const& s = walk.switchId();
+      SwitchRead const& read = walk.read();
       SwitchStatus const& r = read.status;
       ZAT_TRACE(velL3V2Trace, 6,
                 " Has switchStatus: " << read.present() << " SwitchStatus: " << r.stringValue()
@@ -411,7 +527,8 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    // Applied only once every switch has been read: a switch whose result cannot be read (a broken
    // directory raises) leaves the status as it was.
    for (SystemId const& s : kept.all()) pendingSwitchIs(s);
-   for (auto c = pendingSwitchIter(); c; ++c) {
+   // Every kept switch is in the set now; when the set holds nothing else, there is nothing to drop.
+   for (auto c = pendingSwitchIter(); pendingSwitchSize() != kept.all().size() && c; ++c) {
       if (kept.has(c.key())) continue;
       SystemId const s = c.key();
       ZAT_TRACE(velL3V2Trace, 6, " Remove pending switch : " << s.stringValue());
@@ -442,10 +559,10 @@ Zat::Ptr<VelL3::V2::FlowSourceStatus const> getFlowSourceStatus(SystemId const& 
 
 SwitchStatus HostStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchRead result;
-   readHost(*this, root()->globalGroupSetStatusDir().get(), switchId, result, true);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
-   return std::move(result.status);
+   SwitchStatus result =
+       switchStatus(hostResult(*this, root()->globalGroupSetStatusDir().get(), switchId), switchId);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
+   return result;
 }
 
 Zat::String FlowStatus::stringValue() const {
@@ -458,18 +575,18 @@ Zat::String FlowStatus::stringValue() const {
 
 SwitchStatus FlowStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchRead result;
-   readFlow(*this, root()->globalFragmentStatusDir().get(), switchId, result, true);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
-   return std::move(result.status);
+   SwitchStatus result =
+       switchStatus(flowResult(*this, root()->globalFragmentStatusDir().get(), switchId), switchId);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
+   return result;
 }
 
 SwitchStatus FlowSetStatus::getSwitchStatus(SystemId const& switchId) const {
    ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchRead result;
-   readFlowSet(*this, root()->globalFragmentStatusDir().get(), switchId, result);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.status.stringValue());
-   return std::move(result.status);
+   SwitchStatus result =
+       switchStatus(flowSetResult(*this, root()->globalFragmentStatusDir().get(), switchId), switchId);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
+   return result;
 }
 
 }  // namespace VelL3V2

@@ -1,10 +1,12 @@
-// Readable text of the second-generation platform values, as operators see it in status listings.
+// Readable text of the second-generation platform values, as operators see it in status listings, and
+// the hooks by which the status entities in the switches' directories report changes of their shape.
 #include <uuid/uuid.h>
 
 #include <sstream>
 
 #include "Platform/KroGenIdOrder.h"
 #include "Platform/VelL3V2Platform.h"
+#include "Zat/Entity.h"
 
 namespace VelL3::V2 {
 
@@ -30,6 +32,23 @@ Zat::String KroTimestamp::stringValue() const {
    os.precision(20);
    os << timestamp_.value();
    return Zat::String(" GenId: ") + genId_.stringValue().view() + " Timestamp: " + os.str();
+}
+
+// A member entering or leaving any of these collections moves a switch's result within its directory.
+void FlowSourceStatus::flowOnChange(FlowKey const&, bool) {
+   Zat::Dir::treeChanged();
+}
+void FragmentStatus::flowSourceOnChange(Zat::String const&, bool) {
+   Zat::Dir::treeChanged();
+}
+void MemberSetStatus::memberOnChange(MemberKey const&, bool) {
+   Zat::Dir::treeChanged();
+}
+void GroupMemberStatus::memberSetOnChange(Ipkit::Vni, bool) {
+   Zat::Dir::treeChanged();
+}
+void GroupSetStatus::groupOnChange(GroupName const&, bool) {
+   Zat::Dir::treeChanged();
 }
 
 }  // namespace VelL3::V2

@@ -156,6 +156,12 @@ struct DirRegistration {
 } const dirRegistration;
 }  // namespace
 
+std::atomic<std::uint64_t> Dir::treeVersion_{0};
+
+Dir::~Dir() {
+   treeChanged();
+}
+
 Ptr<Entity> Dir::entityPtr(std::string_view name) const {
    auto it = entries_.find(name);
    return it == entries_.end() ? Ptr<Entity>() : it->second;
@@ -172,6 +178,7 @@ void Dir::entryIs(String const& name, Ptr<Entity> const& child) {
    if (slot) slot->parentIs(nullptr);
    slot = child;
    child->parentIs(Ptr<Entity>(this));
+   treeChanged();
 }
 
 Ptr<Entity> Dir::entryDel(String const& name) {
@@ -180,6 +187,7 @@ Ptr<Entity> Dir::entryDel(String const& name) {
    Ptr<Entity> e = std::move(it->second);
    entries_.erase(it);
    e->parentIs(nullptr);
+   treeChanged();
    return e;
 }
 

@@ -28,7 +28,16 @@ def emit_class_decl(decl, w):
     emit_class.declare_members(decl, w)
     w()
     w("static bool isEq(void const* a, void const* b);")
-    w(f"bool operator==({name} const& o) const {{ return isEq(this, &o); }}")
+    # Inline, so that comparing values in hand-written loops costs no call.
+    members = stored(decl)
+    if members:
+        terms = [m.eq_term() for m in members]
+        w(f"bool operator==({name} const& o) const {{").indent()
+        w("return this == &o ||")
+        w("       (" + " &&\n        ".join(terms) + ");")
+        w.dedent()("}")
+    else:
+        w(f"bool operator==({name} const&) const {{ return true; }}")
     if "order" in decl.options:
         w("// Hand-written: this type's own order.")
     if decl.ordered:
@@ -67,16 +76,7 @@ def emit_members(decl, index, w):
     for m in decl.members:
         m.define(w)
     w(f"bool {name}::isEq(void const* a, void const* b) {{").indent()
-    w(f"auto const& x = *static_cast<{name} const*>(a);")
-    w(f"auto const& y = *static_cast<{name} const*>(b);")
-    if members:
-        terms = [m.eq_term() for m in members]
-        w("return &x == &y ||")
-        w("       (" + " &&\n        ".join(terms) + ");")
-    else:
-        w("(void)x;")
-        w("(void)y;")
-        w("return true;")
+    w(f"return *static_cast<{name} const*>(a) == *static_cast<{name} const*>(b);")
     w.dedent()("}")
     w()
     if decl.ordered and "order" not in decl.options:
@@ -91,7 +91,7 @@ def emit_members(decl, index, w):
         w()
     w(f"{name}::operator bool() const {{").indent()
     w(f"static {name} const defaultValue;")
-    w("return !isEq(this, &defaultValue);")
+    w("return !(*this == defaultValue);")
     w.dedent()("}")
     w()
     if decl.hashable:

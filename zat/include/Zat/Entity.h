@@ -2,6 +2,8 @@
 // are looked up by their type's full name. Dir: an entity that holds named child entities.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -61,6 +63,7 @@ class Dir : public Entity {
    enum class EntryState : std::uint8_t { absent, present };
 
    explicit Dir(String name) : Entity(std::move(name)) {}
+   ~Dir() override;
    // What Ptr<Dir> attributes and tools name it by.
    static constexpr std::string_view fullName() noexcept { return "Zat::Dir"; }
    static TypeInfo const& typeInfo() noexcept;
@@ -78,6 +81,14 @@ class Dir : public Entity {
    void entryIs(String const& name, Ptr<Entity> const& child);
    Ptr<Entity> entryDel(String const& name);
    std::size_t entries() const noexcept { return entries_.size(); }
+
+   // The shape of every directory tree in the process: advanced whenever an entry enters or leaves a
+   // directory, a directory ends, or an entity stored in a directory gains or loses a member of one of
+   // its collections (the status types' collection hooks call treeChanged). Values read from an entity
+   // in a tree do not move it. A reader that remembers where it found things (status aggregation keeps,
+   // per status, each switch's result) may reuse them for as long as the version stands still.
+   static std::uint64_t treeVersion() noexcept { return treeVersion_.load(std::memory_order_relaxed); }
+   static void treeChanged() noexcept { treeVersion_.fetch_add(1, std::memory_order_relaxed); }
    // Calls `f` with every name, in no particular order.
    template <class F>
    void forEachName(F&& f) const {
@@ -93,6 +104,7 @@ class Dir : public Entity {
       bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
    };
    std::unordered_map<String, Ptr<Entity>, NameHash, NameHash> entries_;
+   static std::atomic<std::uint64_t> treeVersion_;
 };
 
 }  // namespace Zat

@@ -85,7 +85,7 @@ class Collection(Member):
 
     # ----- its part in a value type: compared, and rendered as None
     def eq_term(self):
-        return f"x.{self.name}_ == y.{self.name}_"
+        return f"{self.name}_ == o.{self.name}_"
 
     def strep_arg(self):
         return '"None"'

@@ -74,7 +74,7 @@ class Single(Member):
 
     # ----- its part in a value type
     def eq_term(self):
-        return f"x.{self.name}_ == y.{self.name}_"
+        return f"{self.name}_ == o.{self.name}_"
 
     def less_lines(self):
         n = self.name
