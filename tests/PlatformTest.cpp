@@ -62,5 +62,4 @@ TEST(Platform, GenericInterfaceReachesTheStatusEntities) {
    auto db = value.asEntity<V2::GroupMemberStatus>();
    EXPECT_EQ(db, groups->group(V2::GroupName("db")));
    EXPECT_THROW(Any::parse(nameType, "'" + std::string(64, 'x') + "'"), Zat::RangeException);
-
 }
