@@ -124,6 +124,8 @@ TEST(VelL3V2RouteTable, DefaultRoutesAndLookup) {
    EXPECT_EQ(t->lookup(IpGenPrefix("11.1.0.0/16")), IpGenAddr());
    t->routeDelAll();
    EXPECT_EQ(t->lookup(IpGenPrefix("10.1.2.0/24")), IpGenAddr());
+   EXPECT_TRUE(RouteTable::includes(IpGenPrefix("0.0.0.0/0"), IpGenPrefix("192.168.1.0/24")) &&
+               !RouteTable::includes(IpGenPrefix("10.0.0.0/16"), IpGenPrefix("10.0.0.0/8")));
    EXPECT_EQ(R("10.0.0.0/8", "1.1.1.1").stringValue(), String("Destination 10.0.0.0/8 via 1.1.1.1"));
 }
 
