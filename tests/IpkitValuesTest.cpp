@@ -142,9 +142,12 @@ TEST(IpkitVrfName, BoundTextAndOrder) {
    std::string const longest(100, 'v'), tooLong(101, 'v');
    std::string const tooLongText = testing_text::quoted(tooLong);
    EXPECT_EQ(VrfName(longest).size(), 100u);
-   EXPECT_EQ(built<VrfName>(tooLong), "Zat::String::bytes > maxLength() not allowed: VrfName of 101 bytes is longer than its limit of 100 bytes");
+   EXPECT_EQ(built<VrfName>(tooLong),
+             "Zat::String::bytes > maxLength() not allowed: VrfName of 101 bytes is longer than its limit of "
+             "100 bytes");
    EXPECT_EQ(rangeError([&] { strepToValue<VrfName>(tooLongText); }),
-             "Zat::String::bytes > maxLength() not allowed: VrfName of 101 bytes is longer than its limit of 100 bytes at offset 0");
+             "Zat::String::bytes > maxLength() not allowed: VrfName of 101 bytes is longer than its limit of "
+             "100 bytes at offset 0");
    // Escapes count as the one byte they stand for.
    std::string const escaped = "'" + std::string(99, 'v') + "\\x00'";
    EXPECT_EQ(strepToValue<VrfName>(escaped).size(), 100u);

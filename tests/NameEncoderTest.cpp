@@ -76,7 +76,8 @@ TEST(NameEncoder, EncodesInIndexOrderAndEscapesOnlyBackslashAndColon) {
    for (Case const& c : cases) EXPECT_EQ(NameEncoder::encode(setOf(c.names)), String(c.encoded)) << c.encoded;
 }
 
-TEST(NameEncoder, DecodesEscapesSeparatorsAndLooseBackslashes) {
+// What encode writes reads back (the round trip below); here, what it never writes.
+TEST(NameEncoder, DecodesLooseBackslashesAndLongNames) {
    // Names longer than the decoder's initial reservation come through whole.
    std::string const longName(1000, 'n');
    std::string const longText = longName + "\\:" + longName + ":" + longName;
@@ -85,12 +86,6 @@ TEST(NameEncoder, DecodesEscapesSeparatorsAndLooseBackslashes) {
       Entries names;
    } const cases[] = {
        {"", {}},
-       {":", {{0, ""}, {1, ""}}},
-       {":a", {{0, ""}, {1, "a"}}},
-       {"a::b", {{0, "a"}, {1, ""}, {2, "b"}}},
-       {"a:b:", {{0, "a"}, {1, "b"}, {2, ""}}},
-       {"x\\:y", {{0, "x:y"}}},
-       {"c\\\\d", {{0, "c\\d"}}},
        // An escaped ordinary byte stands for itself.
        {"x\\yz", {{0, "xyz"}}},
        {"\\\0\\\xff"sv, {{0, "\0\xff"sv}}},
@@ -99,12 +94,7 @@ TEST(NameEncoder, DecodesEscapesSeparatorsAndLooseBackslashes) {
        {"a:\\", {{0, "a"}, {1, ""}}},
        {"\\", {{0, ""}}},
        // ... but an escaped backslash at the end is a real one.
-       {"a\\\\", {{0, "a\\"}}},
        {"a\\\\\\", {{0, "a\\"}}},
-       // Backslash backslash colon: one backslash ends the name, the colon separates.
-       {"a\\\\:b", {{0, "a\\"}, {1, "b"}}},
-       // Three backslashes and a colon: an escaped backslash, then an escaped colon.
-       {"\\\\\\:", {{0, "\\:"}}},
        {longText, {{0, String(longName + ":" + longName)}, {1, String(longName)}}},
    };
    for (Case const& c : cases)

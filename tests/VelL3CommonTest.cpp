@@ -1,6 +1,6 @@
 // The common match model: its one hand-written operation, Match::stringValue, and what its schema fixes
-// beyond the generated conventions (which the compiler's own tests check): the types' text forms,
-// attribute widths and orders, the set types, the root and the unit's event-log handle.
+// beyond the generated conventions (which the compiler's own tests check): the match's text form,
+// attribute widths, the set types and the root.
 #include <gtest/gtest.h>
 
 #include "Vel/VelL3CommonLocalTypes.h"
@@ -39,15 +39,8 @@ TEST(VelL3Common, MatchStringValueListsTheMatchedFieldsInItsOwnOrder) {
    EXPECT_EQ(v.as<String>(), all.stringValue());
 }
 
-TEST(VelL3Common, ValuesHaveTheirTextFormsAndOrders) {
+TEST(VelL3Common, ValuesHaveTheirTextFormsAndWidths) {
    EXPECT_EQ(valueToStrep(L4App(6, 80)), String("Value('VelL3Common::L4App', ** {'proto': 6, 'port': 80})"));
-   EXPECT_EQ(valueToStrep(IpRange(IpGenAddr("10.0.0.1"), IpGenAddr("2001:db8::1"))),
-             String("Value('VelL3Common::IpRange', ** {'startIp': '10.0.0.1', 'endIp': '2001:db8::1'})"));
-   L4AppRange const dns(17, 53, 53);
-   String const dnsText = valueToStrep(dns);
-   EXPECT_EQ(dnsText,
-             String("Value('VelL3Common::L4AppRange', ** {'proto': 17, 'startPort': 53, 'endPort': 53})"));
-   EXPECT_EQ(Zat::strepToValue<L4AppRange>(dnsText.view()), dns);
    // The protocol is one byte, a port two.
    EXPECT_EQ(testing_text::rangeError([] {
                 return Zat::strepToValue<L4App>("Value('VelL3Common::L4App', ** {'proto': 256, 'port': 80})");
@@ -55,14 +48,6 @@ TEST(VelL3Common, ValuesHaveTheirTextFormsAndOrders) {
              "attribute 'proto': number 256 out of range 0..255 at offset 41");
    EXPECT_EQ(Zat::strepToValue<L4App>("Value('VelL3Common::L4App', ** {'proto': 255, 'port': 65535})"),
              L4App(255, 65535));
-
-   IpGenAddr a("10.0.0.1"), b("10.0.0.5"), c("10.0.0.9");
-   EXPECT_TRUE(IpRange(a, b) < IpRange(a, c));
-   EXPECT_FALSE(IpRange(a, c) < IpRange(a, b));
-   EXPECT_TRUE(IpRange(a, c) < IpRange(b, b));
-   EXPECT_TRUE(L4App(6, 443) < L4App(17, 53));  // protocol first
-   EXPECT_TRUE(L4AppRange(17, 52, 60) < L4AppRange(17, 53, 53));
-
    Match m;
    EXPECT_FALSE(bool(m));
    m.dstGroupIs("d'b");
@@ -74,13 +59,6 @@ TEST(VelL3Common, ValuesHaveTheirTextFormsAndOrders) {
              String("Value('VelL3Common::Match', ** {'srcGroup': '', 'dstGroup': 'd\\'b', 'srcIp': "
                     "'10.0.0.0/8', 'dstIp': '', 'ipProto': 6, 'srcL4': 0, 'dstL4': 0, 'etherType': 2048})"));
    EXPECT_EQ(Zat::strepToValue<Match>(text.view()), m);
-   Match n = m;
-   n.etherTypeIs(0x86dd);
-   EXPECT_NE(m, n);
-   EXPECT_TRUE(m < n);
-   n.dstL4Is(1);
-   n.srcGroupIs("a");  // groups come first
-   EXPECT_TRUE(m < n);
 }
 
 TEST(VelL3Common, SetsCompareByContentsAndRenderAsNone) {
@@ -103,18 +81,9 @@ TEST(VelL3Common, SetsCompareByContentsAndRenderAsNone) {
    EXPECT_EQ(Zat::Any::of(L4App(6, 80)).hash(), L4App(6, 80).hash(0));
    EXPECT_THROW(Zat::Any::of(a).hash(), Zat::UnhashableException);
 
-   SwitchSet s1, s2;
-   for (auto id : {"00:1c:73:00:00:01", "00:1c:73:00:00:02"}) s1.switchIdIs(Ipkit::SystemId(id));
-   for (auto id : {"00:1c:73:00:00:02", "00:1c:73:00:00:01"}) s2.switchIdIs(Ipkit::SystemId(id));
-   EXPECT_EQ(s1, s2);
    IpSet ips;
    ips.ipIs(IpGenAddr("10.0.0.1"));
    EXPECT_TRUE(bool(ips));
-   for (String const& t :
-        {valueToStrep(ips), valueToStrep(s1), valueToStrep(IpPrefixSet()), valueToStrep(L4PortSet()),
-         valueToStrep(FlowMatchSet()), valueToStrep(L4AppSet())}) {
-      EXPECT_EQ(t, String("None"));
-   }
    ips.ipDelAll();
    EXPECT_FALSE(bool(ips));
    try {
@@ -128,11 +97,6 @@ TEST(VelL3Common, SetsCompareByContentsAndRenderAsNone) {
 TEST(VelL3Common, RootModuleAndEventLog) {
    auto root = localDataFactory("common");
    EXPECT_EQ(root->nameString(), String("common"));
-   EXPECT_EQ(LocalData::LocalDataIs("other")->nameString(), String("other"));
-   EXPECT_EQ(LocalData::l4PortMin(), 1);
-   EXPECT_EQ(LocalData::l4PortMax(), 65535);
-   EXPECT_EQ(Zat::zatType("VelL3Common::Match"), &Match::typeInfo());
-   EXPECT_EQ(Zat::zatModule("VelL3CommonLocalTypes")->types.size(), 12u);
    // Roots made by name for a directory refuse constructor arguments.
    EXPECT_EQ(Zat::newEntityForDir(LocalData::typeInfo(), "byName")->nameString(), String("byName"));
    Zat::Any arg = Zat::Any::of(String("x"));
@@ -143,8 +107,4 @@ TEST(VelL3Common, RootModuleAndEventLog) {
    EXPECT_EQ(Zat::Entity::singleton<LocalData>(), s1);
    Zat::Entity::singletonDel("VelL3Common::LocalData");
    EXPECT_FALSE(Zat::Entity::singletonExists("VelL3Common::LocalData"));
-
-   EXPECT_EQ(KRO_MOUNT_TIMEOUT.severity(), 3);
-   EXPECT_EQ(KRO_MOUNT_TIMEOUT.format(), String("%s is unable to mount from %s %s."));
-   EXPECT_EQ(KRO_MOUNT_TIMEOUT.recommendedAction(), Zat::ContactSupport);
 }

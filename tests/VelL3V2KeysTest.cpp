@@ -1,5 +1,6 @@
-// Second-generation keys and small values: names in a device key, readable texts, orderings, text forms,
-// and the platform values: readable texts, value contract, generation-id order, the group name's bound.
+// Second-generation keys and small values: names in a device key and readable texts; the platform values:
+// readable texts, value contract, generation-id order, the group name's bound. (Text forms, orders and
+// hashes of generated values are the compiler's, checked by its own tests.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,7 +16,7 @@ using namespace VelL3V2;
 using testing_text::rangeError;
 using Zat::String;
 
-TEST(VelL3V2Keys, DeviceKeyCarriesTwoNamesAndIsWrittenAsItsString) {
+TEST(VelL3V2Keys, DeviceKeyCarriesTwoNamesAndKeysReadAsTheirNames) {
    EXPECT_FALSE(bool(DeviceKey()));
    EXPECT_EQ(DeviceKey().getSourceName(), String(""));
    EXPECT_EQ(DeviceKey("fw1").getSourceName(), String("fw1"));
@@ -25,56 +26,12 @@ TEST(VelL3V2Keys, DeviceKeyCarriesTwoNamesAndIsWrittenAsItsString) {
    EXPECT_EQ(k.getSourceName(), String("a:b"));
    EXPECT_EQ(k.getDeviceName(), String("c"));
    EXPECT_EQ(k.stringValue(), String(" Device: a\\:b:c"));
-   // Its text form is its string alone.
-   for (DeviceKey key : {DeviceKey(), DeviceKey("a:b"), DeviceKey(DeviceKey::encode("it's", "fw\\1"))}) {
-      String text = valueToStrep(key);
-      EXPECT_EQ(Zat::strepToValue<DeviceKey>(text.view()), key) << text;
-   }
-   EXPECT_EQ(valueToStrep(DeviceKey("a:b")), String("'a:b'"));
-}
-
-TEST(VelL3V2Keys, DeviceKeySetAndNetVrfKey) {
    DeviceKeySet s;
    EXPECT_EQ(s.stringValue(), String(""));
    s.deviceKeyIs(DeviceKey("a"));
    s.deviceKeyIs(DeviceKey("a"));
    EXPECT_EQ(s.stringValue(), String(" Device: a, "));
-   EXPECT_TRUE(s.deviceKeyDel(DeviceKey("a")));
-   EXPECT_FALSE(s.deviceKeyDel(DeviceKey("a")));
-   EXPECT_EQ(valueToStrep(s), String("None"));
-
-   DeviceNetVrfKey a(DeviceKey("d"), "red"), b(DeviceKey("d"), "blue"), c(DeviceKey("c"), "zzz");
-   EXPECT_TRUE(b < a);  // equal device keys: by network VRF name
-   EXPECT_TRUE(c < b);  // device key first
-   EXPECT_FALSE(bool(DeviceNetVrfKey()));
-   EXPECT_TRUE(bool(DeviceNetVrfKey(DeviceKey(), "red")));
-   EXPECT_EQ(a.stringValue(), String(" Device: d NetVRF: red"));
-   EXPECT_EQ(valueToStrep(a),
-             String("Value('VelL3V2::DeviceNetVrfKey', ** {'deviceKey': 'd', 'netVrfName': 'red'})"));
-   EXPECT_EQ(a.hash(4),
-             Zat::Hash(4).hashMix<4>(Zat::hashSingleAttr(0, std::string_view("d"))).mixNi("red").result());
-}
-
-TEST(VelL3V2Keys, SwitchVrfPolicyIdAndPolicyType) {
-   SwitchVrf v("00:1c:73:00:00:01");
-   v.vrfNameIs("red");
-   v.vniIs(Ipkit::Vni(5000));
-   SwitchVrf w = v;
-   w.vniIs(Ipkit::Vni(6000));
-   EXPECT_NE(v, w);
-   EXPECT_EQ(valueToStrep(v), String("Value('VelL3V2::SwitchVrf', ** {'switchId': '00:1c:73:00:00:01', "
-                                     "'vrfName': 'red', 'vni': None})"));
-   VelPolicyId p("fw", "red", "allow-web");
-   EXPECT_EQ(valueToStrep(p),
-             String("Value('VelL3V2::VelPolicyId', ** {'deviceName': 'fw', 'netVrfName': 'red', "
-                    "'policyName': 'allow-web'})"));
-   EXPECT_EQ(p.hash(0), Zat::Hash(0).mixNi("fw").mixNi("red").mixNi("allow-web").result());
-   EXPECT_FALSE(bool(VelPolicyId()));
-   EXPECT_EQ(RedirectPolicyTypeInstance(3u), RedirectPolicyType::northboundRedirect);
-   EXPECT_EQ(valueToStrep(RedirectPolicyType::groupSouthbound), String("'groupSouthbound'"));
-   EXPECT_EQ(Zat::strepToValue<RedirectPolicyType>("'velDomainBypass'"), RedirectPolicyType::velDomainBypass);
-   EXPECT_THROW(RedirectPolicyTypeInstance(4u), Zat::RangeException);
-   EXPECT_EQ(RedirectPolicyTypeTypeInfo().fullName, "VelL3V2::RedirectPolicyType");
+   EXPECT_EQ(DeviceNetVrfKey(DeviceKey("d"), "red").stringValue(), String(" Device: d NetVRF: red"));
 }
 
 TEST(VelL3V2Keys, PlatformValueTexts) {
@@ -84,19 +41,9 @@ TEST(VelL3V2Keys, PlatformValueTexts) {
    EXPECT_EQ(KroTimestamp(KroGenId(1, 2), 1712345678.123456789).stringValue(),
              String(" GenId: 1:2 Timestamp: 1712345678.1234567165"));
    EXPECT_EQ(KroTimestamp(KroGenId(), 0.5).stringValue(), String(" GenId: 0:0 Timestamp: 0.5"));
-   KroTimestamp ts(KroGenId(UINT64_MAX, 3), 1.25);
-   EXPECT_EQ(Zat::strepToValue<KroTimestamp>(valueToStrep(ts).view()), ts);
    // The 16 bytes behind the uuid text: high, then low, most significant byte first.
    EXPECT_EQ(KroGenId(0x0123456789abcdefu, 0xfedcba9876543210u).uuidText(),
              String("01234567-89ab-cdef-fedc-ba9876543210"));
-   // Keys and states of per-switch results read back from their text forms; six hardware states, the
-   // real-programming ones from 3.
-   EXPECT_EQ(Zat::strepToValue<MemberKey>(valueToStrep(MemberKey("10.0.0.1")).view()), MemberKey("10.0.0.1"));
-   EXPECT_EQ(Zat::strepToValue<FlowKey>(valueToStrep(FlowKey("it's")).view()), FlowKey("it's"));
-   EXPECT_EQ(Zat::strepToValue<HardwareState>("'dryrunError'"), HardwareStateInstance(2u));
-   EXPECT_EQ(HardwareStateInstance(3u), HardwareState::pending);
-   EXPECT_THROW(HardwareStateInstance(6u), Zat::RangeException);
-   EXPECT_EQ(Zat::strepToValue<ConfigState>("'removing'"), ConfigState::removing);
 }
 
 TEST(VelL3V2Keys, KroTimestampEqualsItsCopyAndHashesByValue) {

@@ -1,6 +1,6 @@
 // The second-generation root: priority bands and their refusals, the flow-order bands, group type
-// requests, switch VRFs, the root's trace lines and its attribute ids as tools see them. The requestor
-// rules of the root's sets are in the randomized model test.
+// requests and the root's trace lines. The requestor rules of the root's sets are in the randomized model
+// test.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -87,24 +87,6 @@ TEST(VelL3V2LocalData, GroupTypeRequests) {
    root->removeLegacyNotifiee(&seen);
 }
 
-TEST(VelL3V2LocalData, SwitchVrfsPublishRealChangesOnly) {
-   auto vrf = networkVrfFactory("blue");
-   Recorder seen;
-   vrf->addLegacyNotifiee(&seen);
-   SwitchVrf v("sw1");
-   for (char const* name : {"red", "red", "green"}) {
-      v.vrfNameIs(name);
-      vrf->switchVrfIs(v);
-   }
-   v.vniIs(Ipkit::Vni(10));
-   vrf->switchVrfIs(v);
-   vrf->switchVrfDel("sw2");
-   std::string const id = std::to_string(NetworkVrf::AttrId::switchVrf) + ":'sw1'";
-   EXPECT_EQ(seen.take(), (Lines{id, id, id}));
-   EXPECT_EQ(vrf->switchVrf("sw1"), v);
-   vrf->removeLegacyNotifiee(&seen);
-}
-
 // The three sets at the root share one rule (the model test's); their trace lines tell them apart.
 TEST(VelL3V2LocalData, RootSetsTraceAndClear) {
    auto root = LocalData::LocalDataIs("root");
@@ -139,32 +121,4 @@ TEST(VelL3V2LocalData, RootSetsTraceAndClear) {
                            "LocalData::removePerNetVrfFlowSet Net VRF : red Requestor: r1",
                            " Removing PerNetVrfFlowSet", " return"}));
    root->removeLegacyNotifiee(&seen);
-}
-
-// Ids follow the declaration order with no gap, as a tool walking the type table reads them.
-TEST(VelL3V2LocalData, AttributeIdsFollowTheDeclarationOrder) {
-   std::istringstream names(
-       "redirectPreference verbatimPreference maxMaskLen groupRedirectPriorityBase "
-       "southboundRedirectPriority "
-       "velDomainBypassPriority northboundRedirectPriorityBase velPriorityLowest getPriorityBase getPriority "
-       "isRedirectFlow isGroupRedirectFlow isNorthboundRedirectFlow kroGenId internalRedirectPolicyName "
-       "zombieDeviceName zombieSourceName zombiePolicyName interceptGroup groupCreatorRequestor "
-       "verbatimFlowCreatorRequestor flowStatusReaderRequestorBase groupStatusReaderRequestor "
-       "perDeviceNetVrfRouteTable networkVrf perNetVrfHostInput perNetVrfHostBinding perNetVrfHostSet "
-       "perNetVrfConsistentHostSet groupTypeRequest addGroupTypeRequest removeGroupTypeRequest "
-       "clearGroupTypeRequest perNetVrfFlowSet perDeviceNetVrfDirtyFlowSet perNetVrfConsistentFlowSet "
-       "globalFragmentStatusDir globalGroupSetStatusDir buildKroTimestamp addPerNetVrfHostSet "
-       "removePerNetVrfHostSet clearPerNetVrfHostSet addPerNetVrfFlowSet removePerNetVrfFlowSet "
-       "clearPerNetVrfFlowSet addNetworkVrf removeNetworkVrf clearNetworkVrf hostTaskNameSuffix "
-       "flowTaskNameSuffix flowTimestampTaskName grReady switchReportDelay");
-   Zat::TypeInfo const* type = Zat::zatType("VelL3V2::LocalData");
-   ASSERT_NE(type, nullptr);
-   std::size_t i = 0;
-   for (std::string name; names >> name; ++i) {
-      ASSERT_LT(i, type->attrs.size()) << name;
-      EXPECT_EQ(type->attrs[i].name, name);
-      EXPECT_EQ(type->attrs[i].id, 258 + i) << name;  // a root entity's own members start at 258
-   }
-   EXPECT_EQ(i, 53u);
-   EXPECT_EQ(type->attrs.size(), 53u);
 }

@@ -184,23 +184,9 @@ TEST(VelLoggingData, DecodeDeviceNameJoinsSourceAndDevice) {
    }
 }
 
-// Every handle registered, whichever unit built it, is found by name and fills its format in order.
-TEST(VelLoggingData, EveryHandleIsReachableAndRendersItsFormat) {
-   Zat::LogString args;
-   for (unsigned i = 0; i < 4; ++i) args.argIs(i, "<" + std::to_string(i) + ">");
-   for (Zat::String const& name : Zat::LogHandle::names()) {
-      Zat::LogHandle const* h = Zat::LogHandle::find(name.view());
-      ASSERT_NE(h, nullptr) << name;
-      std::string expected = h->format().str();
-      for (unsigned i = 0; i < h->argCount(); ++i) {
-         expected.replace(expected.find("%s"), 2, "<" + std::to_string(i) + ">");
-      }
-      EXPECT_EQ(h->text(args).str(), expected) << name;
-      EXPECT_EQ(h->period(), Zat::LogHandle::defaultPeriod) << name;
-      EXPECT_EQ(h->burst(), 1.0) << name;
-   }
-   // Severities and recommended actions; the formats of the three emitted here are pinned by the
-   // messages above.
+// The handles every unit builds at load, with their severities and recommended actions; their texts reach
+// the sinks as the messages above show.
+TEST(VelLoggingData, HandlesCarryTheirSeveritiesAndActions) {
    Zat::String const none("No action is required");
    Zat::String const nextHop("Check firewall's routing table, contact Talven support as needed");
    struct Row {

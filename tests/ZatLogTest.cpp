@@ -9,9 +9,11 @@
 #include "Zat/Hash.h"
 #include "Zat/Log.h"
 #include "Zat/System.h"
+#include "support/TextChecks.h"
 
 using namespace Zat;
 using Strings = std::vector<std::string>;
+using testing_text::refusal;
 
 namespace {
 
@@ -48,15 +50,6 @@ struct FakeClock {
    ~FakeClock() { System::clockIs({}); }
 };
 
-std::string preconditionText(auto fn) {
-   try {
-      fn();
-   } catch (PreconditionException const& e) {
-      return e.what();
-   }
-   return "no exception";
-}
-
 LogString logStringOf(String a0, String a1, String a2) {
    LogString s;
    s.argIs(0, std::move(a0));
@@ -67,28 +60,19 @@ LogString logStringOf(String a0, String a1, String a2) {
 
 }  // namespace
 
-TEST(ZatLog, HandlesKeepTheirFieldsAndRegisterByName) {
+// What a handle carries is read by the limiter and the sinks (checked below); here, what only the
+// registry and the event catalogue read.
+TEST(ZatLog, HandlesRegisterByNameAndKeepTheirTexts) {
    EXPECT_EQ(LogHandle::find("ZAT_LOG_TEST_FIELDS"), nullptr);
    {
       LogHandle h("ZAT_LOG_TEST_FIELDS", 4, "peer %s went %s", "A peer changed state.", CallSupportIfPersists,
                   2.5, 1.5, 2, 7);
-      EXPECT_EQ(h.name(), String("ZAT_LOG_TEST_FIELDS"));
-      EXPECT_EQ(h.severity(), 4);
-      EXPECT_EQ(h.format(), String("peer %s went %s"));
       EXPECT_EQ(h.explanation(), String("A peer changed state."));
       EXPECT_EQ(h.recommendedAction(), CallSupportIfPersists);
-      EXPECT_EQ(h.period(), 2.5);
-      EXPECT_EQ(h.burst(), 1.5);
-      EXPECT_EQ(h.handleBurst(), 7u);
-      EXPECT_EQ(h.rateLimitArgsMask(), 2u);
-      EXPECT_EQ(h.argCount(), 2u);
       // The same on every run and platform: the hash of the name.
       EXPECT_EQ(h.idHash(), hashSingleAttr(0, std::string_view("ZAT_LOG_TEST_FIELDS")));
       {
-         // The numbers every generated handle passes: the default period, every argument up to three.
-         LogHandle twin("ZAT_LOG_TEST_FIELDS", 6, "%s%s%s%s", "", NoActionRequired, 0, 1.0, 0, 0);
-         EXPECT_EQ(twin.period(), LogHandle::defaultPeriod);
-         EXPECT_EQ(twin.rateLimitArgsMask(), 3u);
+         LogHandle twin("ZAT_LOG_TEST_FIELDS", 6, "%s", "", NoActionRequired, 0, 1.0, 0, 0);
          EXPECT_EQ(LogHandle::find("ZAT_LOG_TEST_FIELDS"), &h);
          auto names = LogHandle::names();
          EXPECT_EQ(std::count(names.begin(), names.end(), String("ZAT_LOG_TEST_FIELDS")), 1);
@@ -105,15 +89,15 @@ TEST(ZatLog, BadHandlesAreRefusedAndNotRegistered) {
          LogHandle("ZAT_LOG_TEST_BAD", severity, format, "", ContactSupport, period, burst, rateArgs, 0);
       };
    };
-   EXPECT_EQ(preconditionText(make(3, "count %d", 0, 1, 0)),
+   EXPECT_EQ(refusal(make(3, "count %d", 0, 1, 0)),
              "log ZAT_LOG_TEST_BAD: format 'count %d' may use only %s (offset 6)");
-   EXPECT_EQ(preconditionText(make(3, "%s%s%s%s%s", 0, 1, 0)),
+   EXPECT_EQ(refusal(make(3, "%s%s%s%s%s", 0, 1, 0)),
              "log ZAT_LOG_TEST_BAD: format '%s%s%s%s%s' has 5 arguments, at most 4 are allowed");
-   EXPECT_EQ(preconditionText(make(3, "%s", 0, 1, 4)),
+   EXPECT_EQ(refusal(make(3, "%s", 0, 1, 4)),
              "log ZAT_LOG_TEST_BAD: 4 rate-limiting arguments, at most 3 are allowed");
-   EXPECT_EQ(preconditionText(make(3, "", -1, 1, 0)),
+   EXPECT_EQ(refusal(make(3, "", -1, 1, 0)),
              "log ZAT_LOG_TEST_BAD: the rate-limit period must be 0 or more seconds");
-   EXPECT_EQ(preconditionText(make(3, "", 0, 0.999, 0)),
+   EXPECT_EQ(refusal(make(3, "", 0, 0.999, 0)),
              "log ZAT_LOG_TEST_BAD: the burst must be a finite number of 1 or more");
    for (char const* format : {"trailing %", "%5s", "%S", "% s", "%ls", "50% off"}) {
       EXPECT_THROW(make(3, format, 0, 1, 0)(), PreconditionException) << format;

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <limits>
 
-#include "support/TextChecks.h"
 #include "Zat/Hash.h"
 #include "Zat/Strep.h"
 #include "Zat/ValueSupport.h"
+#include "support/TextChecks.h"
 
 using namespace Zat;
 using testing_text::expectParseFailsUntouched;
