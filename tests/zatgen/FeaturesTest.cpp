@@ -79,8 +79,11 @@ TEST(ZatgenFeatures, ParseErrorsNameTheAttribute) {
 }
 
 TEST(ZatgenFeatures, EnumerationSupport) {
+   for (Colour c : {Colour::red, Colour::green, Colour::blue}) {  // both ends of the table and between
+      EXPECT_EQ(ColourInstance(stringValue(c)), c);
+      EXPECT_EQ(ColourInstance(unsigned(c)), c);
+   }
    EXPECT_EQ(ColourInstance(2u), Colour::blue);
-   EXPECT_EQ(ColourInstance(Zat::String("green")), Colour::green);
    EXPECT_THROW(ColourInstance(3u), Zat::RangeException);
    EXPECT_THROW(ColourInstance(Zat::String("Green")), Zat::RangeException);
    EXPECT_EQ(stringValue(Colour::green), Zat::String("green"));
