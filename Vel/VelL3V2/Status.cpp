@@ -50,22 +50,22 @@ std::string streamed(T const& v) {
 
 // `e` as a T when it is one (by its type table, which is cheaper than a dynamic_cast), else null.
 template <class T>
-Zat::Ptr<T const> entityAs(Zat::Ptr<Zat::Entity> const& e) {
-   if (!e || !e->fwkType().isA(T::typeInfo())) return nullptr;
-   return Zat::Ptr<T const>(static_cast<T const*>(e.get()));
+T const* entityAs(Zat::Entity const* e) {
+   return e && e->fwkType().isA(T::typeInfo()) ? static_cast<T const*>(e) : nullptr;
 }
 
 // What switch `s` publishes under `netVrfName` in the root's status directory `dir`, or null. A missing
 // directory, or a switch entry that is no directory, is the caller's mistake: the agent sets both
-// directories before it folds any status, and switches publish directories only.
-Zat::Ptr<Zat::Entity> switchEntry(Zat::Dir const* dir, SystemId const& s, std::string_view netVrfName) {
+// directories before it folds any status, and switches publish directories only. The walk only reads,
+// so it takes no references.
+Zat::Entity const* switchEntry(Zat::Dir const* dir, SystemId const& s, std::string_view netVrfName) {
    if (!dir) Zat::throwPreconditionException("statusDir");
    Ipkit::EthAddr::Text const name = s.text();
    // The directory never stores null, so a missing entity is a missing entry.
-   Zat::Ptr<Zat::Entity> entry = dir->entityPtr(std::string_view(name.data(), name.size()));
+   Zat::Entity const* const entry = dir->entity(std::string_view(name.data(), name.size()));
    if (!entry) return nullptr;
    if (!entry->fwkType().isA(Zat::Dir::typeInfo())) Zat::throwPreconditionException("switchStatus");
-   return static_cast<Zat::Dir const&>(*entry).entityPtr(netVrfName);
+   return static_cast<Zat::Dir const*>(entry)->entity(netVrfName);
 }
 
 Zat::Ptr<LocalData> root() {

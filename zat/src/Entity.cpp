@@ -167,6 +167,11 @@ Ptr<Entity> Dir::entityPtr(std::string_view name) const {
    return it == entries_.end() ? Ptr<Entity>() : it->second;
 }
 
+Entity* Dir::entity(std::string_view name) const noexcept {
+   auto it = entries_.find(name);
+   return it == entries_.end() ? nullptr : it->second.get();
+}
+
 Dir::EntryState Dir::entryState(std::string_view name) const {
    return entries_.count(name) ? EntryState::present : EntryState::absent;
 }

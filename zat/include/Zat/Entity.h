@@ -76,6 +76,8 @@ class Dir : public Entity {
    // The entity stored under `name`, or null. Looked up by view, so a caller can ask with text it
    // built in place.
    Ptr<Entity> entityPtr(std::string_view name) const;
+   // The same without taking a reference: valid while the entry stays. For walks that only read.
+   Entity* entity(std::string_view name) const noexcept;
    EntryState entryState(std::string_view name) const;
    // Stores `child` under `name` (replacing any other) and makes this directory its parent.
    void entryIs(String const& name, Ptr<Entity> const& child);
