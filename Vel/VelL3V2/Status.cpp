@@ -208,9 +208,14 @@ using Entry = SwitchReadsHandle::Reads::Entry;
 // lines are on, reads through the virtual getSwitchStatus, so that its trace lines stay as they are.
 class SwitchWalk {
  public:
+   // A walk over the switches that `filter` names, or over all when it names none; the others are
+   // passed over, and the caller traces them (see filteredOut).
    SwitchWalk(StatusBase const& status, SwitchReadsHandle const& handle,
-              VelL3::NetworkVrfStatus const& netVrf)
-       : status_(status), netVrf_(netVrf), cursor_(netVrf.switchVrfIter()) {
+              VelL3::NetworkVrfStatus const& netVrf, VelL3Common::SwitchSet const* filter = nullptr)
+       : status_(status),
+         netVrf_(netVrf),
+         filter_(filter && filter->switchIdSize() != 0 ? filter : nullptr),
+         cursor_(netVrf.switchVrfIter()) {
       if (velL3V2Trace.enabled(6) || velL3V2Trace.enabled(7) || velL3V2Trace.enabled(8)) return;
       Zat::TypeInfo const* const type = &status.fwkType();
       if (type == &HostStatus::typeInfo()) {
@@ -238,8 +243,12 @@ class SwitchWalk {
 
    explicit operator bool() const { return remembered_ ? at_ < reads_->entries.size() : bool(cursor_); }
    SystemId const& switchId() const { return remembered_ ? reads_->entries[at_].id : cursor_.key(); }
-   // The walk's caller passed over this switch without reading it.
-   void skipped() { whole_ = false; }
+   // Whether the filter leaves the current switch out; the caller passes over it without reading it.
+   bool filteredOut() {
+      if (!filter_ || filter_->switchIdHas(switchId())) return false;
+      whole_ = false;
+      return true;
+   }
    void next() {
       ++at_;
       if (remembered_) return;
@@ -308,6 +317,7 @@ class SwitchWalk {
 
    StatusBase const& status_;
    VelL3::NetworkVrfStatus const& netVrf_;
+   VelL3Common::SwitchSet const* filter_;
    decltype(std::declval<VelL3::NetworkVrfStatus const&>().switchVrfIter()) cursor_;
    Kind kind_ = generic;
    Zat::Ptr<Zat::Dir const> dir_;
@@ -400,12 +410,10 @@ KroGenId StatusBase::getLatestKroGenId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    // list and the ordered map is filled once at the end.
    ReusedVector<std::pair<KroGenId, std::uint32_t>> tally;
    bool localSeen = false;
-   bool const filtered = switchFilter.switchIdSize() != 0;
-   for (SwitchWalk walk(*this, switchReads_, *netVrf); walk; walk.next()) {
+   for (SwitchWalk walk(*this, switchReads_, *netVrf, &switchFilter); walk; walk.next()) {
       SystemId const& s = walk.switchId();
-      if (filtered && !switchFilter.switchIdHas(s)) {
+      if (walk.filteredOut()) {
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
-         walk.skipped();
          continue;
       }
       KroTimestamp const& t = walk.read().status.kroTimestamp();
@@ -448,12 +456,10 @@ SystemId StatusBase::getLatestSwitchId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    KroGenId const latest = getLatestKroGenId(netVrf, switchFilter);
    KroTimestamp best;
    SystemId bestSwitch;
-   bool const filtered = switchFilter.switchIdSize() != 0;
-   for (SwitchWalk walk(*this, switchReads_, *netVrf); walk; walk.next()) {
+   for (SwitchWalk walk(*this, switchReads_, *netVrf, &switchFilter); walk; walk.next()) {
       SystemId const& s = walk.switchId();
-      if (filtered && !switchFilter.switchIdHas(s)) {
+      if (walk.filteredOut()) {
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
-         walk.skipped();
          continue;
       }
       // A switch that reported nothing has the all-zero generation and time, and takes part as such.
