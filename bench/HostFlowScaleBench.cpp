@@ -15,7 +15,6 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 
@@ -23,38 +22,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "Vel/VelL3V2LocalTypes.h"
-
-namespace {
-// Live heap bytes while `counting` is on; off during the timed runs, so both models pay nothing for it.
-bool counting = false;
-long long liveBytes = 0;
-}  // namespace
-
-void* operator new(std::size_t n) {
-   void* p = std::malloc(n ? n : 1);
-   if (!p) throw std::bad_alloc();
-   if (counting) liveBytes += static_cast<long long>(malloc_usable_size(p));
-   return p;
-}
-namespace {
-void freeCounted(void* p) noexcept {
-   if (counting && p) liveBytes -= static_cast<long long>(malloc_usable_size(p));
-   std::free(p);
-}
-}  // namespace
-
-void operator delete(void* p) noexcept {
-   freeCounted(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-   freeCounted(p);
-}
+#include "support/CountingAllocator.h"
+#include "support/SummaryReporter.h"
 
 namespace {
 
@@ -371,19 +344,18 @@ Footprint footprint(int items) {
       warm.build();
       warm.release();
    }
-   counting = true;
-   liveBytes = 0;
+   auto live = [] { return BenchSupport::heapCount().liveBytes; };
+   long long const start = live();
    Footprint out;
    {
       auto model = std::make_unique<Model>();
-      long long const empty = liveBytes;
+      long long const empty = live();
       model->build();
-      out.perItem = double(liveBytes - empty) / items;
+      out.perItem = double(live() - empty) / items;
       model->release();
-      out.keptAfterRelease = model->empty() ? liveBytes - empty : -1;
+      out.keptAfterRelease = model->empty() ? live() - empty : -1;
    }
-   out.leaked = liveBytes;
-   counting = false;
+   out.leaked = live() - start;
    return out;
 }
 
@@ -480,17 +452,9 @@ bool plainFlowsBuilt(PlainFlows const& m) {
    return n == kFlows;
 }
 
-// Shows every run and keeps its time by name for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// The summary after the runs: per model and phase, ns per item and per operation, memory, and stack.
+class SummaryReporter : public BenchSupport::SummaryReporter {
  public:
-   void ReportRuns(std::vector<Run> const& runs) override {
-      ConsoleReporter::ReportRuns(runs);
-      for (auto const& r : runs) {
-         if (r.error_occurred || (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")) continue;
-         ns_[r.run_name.function_name] =
-             r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e9;
-      }
-   }
    // One model's line per phase: ns per item and per operation, and the ratio to the plain model.
    void printModel(char const* model, char const* item, int items, int ops, Footprint vel, Footprint plain,
                    std::size_t bigStack, std::size_t smallStack) const {
@@ -499,12 +463,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       std::printf("  %-8s %12s %12s %12s %8s\n", "phase", ("vel " + per).c_str(), ("plain " + per).c_str(),
                   "vel ns/op", "ratio");
       for (int p = 0; p < 3; ++p) {
-         auto v = ns_.find(std::string(model) + "/" + phaseNames[p] + "/vel");
-         auto b = ns_.find(std::string(model) + "/" + phaseNames[p] + "/plain");
-         if (v == ns_.end() || b == ns_.end()) continue;
-         std::string const perOp = p == drop ? "" : std::to_string(int(v->second / ops + 0.5));
-         std::printf("  %-8s %12.1f %12.1f %12s %7.2fx\n", phaseNames[p], v->second / items,
-                     b->second / items, perOp.c_str(), v->second / b->second);
+         std::string const name = std::string(model) + "/" + phaseNames[p];
+         if (!has(name + "/vel") || !has(name + "/plain")) continue;
+         double const v = ns(name + "/vel"), b = ns(name + "/plain");
+         std::string const perOp = p == drop ? "" : std::to_string(int(v / ops + 0.5));
+         std::printf("  %-8s %12.1f %12.1f %12s %7.2fx\n", phaseNames[p], v / items, b / items, perOp.c_str(),
+                     v / b);
       }
       std::printf("  %-8s %12.1f %12.1f %12s %7.2fx   (live bytes per %s)\n", "memory", vel.perItem,
                   plain.perItem, "", vel.perItem / plain.perItem, item);
@@ -515,9 +479,6 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       std::printf("  dropping the whole tree takes %zu bytes of stack; a tree of one %s, %zu\n", bigStack,
                   item, smallStack);
    }
-
- private:
-   std::map<std::string, double> ns_;
 };
 
 }  // namespace

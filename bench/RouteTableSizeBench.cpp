@@ -11,12 +11,8 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <limits>
 #include <map>
-#include <new>
 #include <random>
 #include <set>
 #include <string>
@@ -24,49 +20,13 @@
 
 #include "Vel/VelL3V2/RouteEngine.h"
 #include "Vel/VelL3V2LocalTypes.h"
+#include "support/CountingAllocator.h"
+#include "support/SummaryReporter.h"
 
 using Ipkit::IpGenAddr;
 using Ipkit::IpGenPrefix;
 using VelL3V2::detail::RouteIndex;
 using VelL3V2::detail::RouteKey;
-
-// ---------------------------------------------------------------------------------------------------
-// Every allocation of the program is counted.
-
-namespace {
-std::atomic<std::int64_t> liveBytes{0};
-
-void* counted(std::size_t n) {
-   void* p = std::malloc(n ? n : 1);
-   if (!p) throw std::bad_alloc();
-   liveBytes.fetch_add(std::int64_t(malloc_usable_size(p)), std::memory_order_relaxed);
-   return p;
-}
-void uncounted(void* p) noexcept {
-   if (!p) return;
-   liveBytes.fetch_sub(std::int64_t(malloc_usable_size(p)), std::memory_order_relaxed);
-   std::free(p);
-}
-}  // namespace
-
-void* operator new(std::size_t n) {
-   return counted(n);
-}
-void* operator new[](std::size_t n) {
-   return counted(n);
-}
-void operator delete(void* p) noexcept {
-   uncounted(p);
-}
-void operator delete[](void* p) noexcept {
-   uncounted(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-   uncounted(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-   uncounted(p);
-}
 
 namespace {
 
@@ -76,7 +36,7 @@ struct Footprint {
    std::int64_t heap;
    static Footprint now() {
       struct mallinfo2 const m = mallinfo2();
-      return {liveBytes.load(std::memory_order_relaxed), std::int64_t(m.uordblks + m.hblkhd)};
+      return {BenchSupport::heapCount().liveBytes, std::int64_t(m.uordblks + m.hblkhd)};
    }
    Footprint operator-(Footprint const& o) const { return {counted - o.counted, heap - o.heap}; }
 };
@@ -293,19 +253,9 @@ BENCHMARK_CAPTURE(BM_FullIndex, v6, 6)->Unit(benchmark::kMillisecond)->Iteration
 BENCHMARK_CAPTURE(BM_FullSet, v4, 4)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK_CAPTURE(BM_FullSet, v6, 6)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-// Keeps the console table and each benchmark's counters for the summary.
-class SizeReporter : public benchmark::ConsoleReporter {
+// The summary after the runs: bytes per table and per route beside the baselines, and the goal.
+class SizeReporter : public BenchSupport::SummaryReporter {
  public:
-   void ReportRuns(std::vector<Run> const& runs) override {
-      ConsoleReporter::ReportRuns(runs);
-      for (Run const& r : runs) {
-         if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
-         std::string name = r.benchmark_name();
-         if (auto cut = name.find("/iterations:"); cut != std::string::npos) name.resize(cut);
-         for (auto const& [key, counter] : r.counters) counters_[name][key] = counter.value;
-      }
-   }
-
    void printSummary() const {
       std::printf(
           "\nBytes per table, 10,000 tables (same run; index / set is the index's cost next to the "
@@ -315,41 +265,31 @@ class SizeReporter : public benchmark::ConsoleReporter {
       for (char const* f : {"v4", "v6"}) {
          for (char const* n : {"0", "1", "10", "100"}) {
             std::string const tail = std::string(f) + "/" + n;
-            double const index = get("BM_Index/" + tail, "bytes_per_table");
-            double const set = get("BM_RouteSet/" + tail, "bytes_per_table");
+            double const index = counter("BM_Index/" + tail, "bytes_per_table");
+            double const set = counter("BM_RouteSet/" + tail, "bytes_per_table");
             std::printf("  %-6s %6s %12.0f %12.0f %12.0f %10.2f %14.0f\n", f, n, index,
-                        get("BM_Index/" + tail, "heap_per_table"), set, index / set,
-                        get("BM_RouteTable/" + tail, "bytes_per_table"));
+                        counter("BM_Index/" + tail, "heap_per_table"), set, index / set,
+                        counter("BM_RouteTable/" + tail, "bytes_per_table"));
          }
       }
       std::printf("  emptied after 100 IPv4 routes: index %.0f bytes per table\n",
-                  get("BM_IndexEmptied", "bytes_per_table"));
+                  counter("BM_IndexEmptied", "bytes_per_table"));
       std::printf("\nFull-size table, bytes per route (same run)\n");
       for (char const* f : {"v4", "v6"}) {
-         double const index = get(std::string("BM_FullIndex/") + f, "bytes_per_route");
-         double const set = get(std::string("BM_FullSet/") + f, "bytes_per_route");
+         double const index = counter(std::string("BM_FullIndex/") + f, "bytes_per_route");
+         double const set = counter(std::string("BM_FullSet/") + f, "bytes_per_route");
          std::printf("  %s  index %.1f (engine's account %.1f), std::set %.1f, index/set %.3f\n", f, index,
-                     get(std::string("BM_FullIndex/") + f, "bytesUsed_per_route"), set, index / set);
+                     counter(std::string("BM_FullIndex/") + f, "bytesUsed_per_route"), set, index / set);
       }
       std::printf("\nGoal: an empty and a one-route index under 1024 bytes\n");
       for (char const* f : {"v4", "v6"}) {
          for (char const* n : {"0", "1"}) {
-            double const b = get(std::string("BM_Index/") + f + "/" + n, "bytes_per_table");
+            double const b = counter(std::string("BM_Index/") + f + "/" + n, "bytes_per_table");
             std::printf("  %s, %s route%s: %8.0f bytes  %s\n", f, n, *n == '1' ? "" : "s", b,
                         b < 1024 ? "met" : "NOT MET");
          }
       }
    }
-
- private:
-   double get(std::string const& name, std::string const& counter) const {
-      auto it = counters_.find(name);
-      if (it == counters_.end()) return kNan;
-      auto c = it->second.find(counter);
-      return c == it->second.end() ? kNan : c->second;
-   }
-   static constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
-   std::map<std::string, std::map<std::string, double>> counters_;
 };
 
 }  // namespace

@@ -10,33 +10,14 @@
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "Platform/VelL3Platform.h"
 #include "Vel/VelL3V2LocalTypes.h"
-
-namespace {
-std::atomic<std::uint64_t> allocations{0};
-}  // namespace
-
-// Every allocation of the process, the library's included, comes through here.
-void* operator new(std::size_t n) {
-   allocations.fetch_add(1, std::memory_order_relaxed);
-   if (void* p = std::malloc(n ? n : 1)) return p;
-   throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-   std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-   std::free(p);
-}
+#include "support/CountingAllocator.h"
+#include "support/SummaryReporter.h"
 
 namespace {
 
@@ -108,9 +89,10 @@ void fold(benchmark::State& st, Mix mix, StatusBase* (*pick)(Fabric&), bool cold
       status.updateAggregateStatus(fabric.netVrf, status.getLatestSwitchId(fabric.netVrf, all));
    };
    once();  // warm: the pending set and the fold's buffer have their size
-   std::uint64_t const before = allocations.load();
+   BenchSupport::HeapCount const before = BenchSupport::heapCount();
    for (auto _ : st) once();
-   st.counters["allocs/fold"] = double(allocations.load() - before) / double(st.iterations());
+   st.counters["allocs/fold"] =
+       double((BenchSupport::heapCount() - before).allocations) / double(st.iterations());
    st.counters["pending"] = double(status.pendingSwitchSize());
    // A flow's results carry no time stamp, so no switch becomes its latest and every switch is stale.
    HS const want = dynamic_cast<FlowStatus*>(&status) ? HS::dryrunPending
@@ -133,19 +115,9 @@ void rawLookups(benchmark::State& st, Mix mix) {
    }
 }
 
-// Shows every run and keeps its time by name for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// The summary after the runs: each fold's time, its ratio to the raw loop and its allocations.
+class SummaryReporter : public BenchSupport::SummaryReporter {
  public:
-   void ReportRuns(std::vector<Run> const& runs) override {
-      ConsoleReporter::ReportRuns(runs);
-      for (auto const& r : runs) {
-         if (r.error_occurred || (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")) continue;
-         std::string const name = r.run_name.function_name;
-         ns_[name] = r.GetAdjustedCPUTime();
-         auto it = r.counters.find("allocs/fold");
-         if (it != r.counters.end()) allocs_[name] = it->second.value;
-      }
-   }
    void printSummary() const {
       std::printf(
           "\nSummary: CPU microseconds per object (getLatestSwitchId + updateAggregateStatus over %u "
@@ -153,21 +125,17 @@ class SummaryReporter : public benchmark::ConsoleReporter {
           "ratio to the raw loop of flat-hash lookups, allocations per fold\n",
           kSwitches);
       for (char const* mix : mixNames) {
-         auto base = ns_.find(std::string("Raw/") + mix);
-         if (base == ns_.end()) continue;
-         std::printf("%-10s raw %8.1f us\n", mix, base->second / 1000);
+         std::string const raw = std::string("Raw/") + mix;
+         if (!has(raw)) continue;
+         std::printf("%-10s raw %8.1f us\n", mix, ns(raw) / 1000);
          for (char const* object : {"Flow", "FlowSet", "Host", "FlowCold", "FlowSetCold", "HostCold"}) {
             std::string const name = std::string(object) + "/" + mix;
-            auto it = ns_.find(name);
-            if (it == ns_.end()) continue;
-            std::printf("%-10s %-11s %8.1f us  %6.2fx  %5.1f allocs\n", mix, object, it->second / 1000,
-                        it->second / base->second, allocs_.at(name));
+            if (!has(name)) continue;
+            std::printf("%-10s %-11s %8.1f us  %6.2fx  %5.1f allocs\n", mix, object, ns(name) / 1000,
+                        ns(name) / ns(raw), counter(name, "allocs/fold"));
          }
       }
    }
-
- private:
-   std::map<std::string, double> ns_, allocs_;
 };
 
 }  // namespace

@@ -85,7 +85,6 @@ class HashTable {
       std::swap(seed_, o.seed_);
       std::swap(hashes_, o.hashes_);
       std::swap(entries_, o.entries_);
-      std::swap(slots_, o.slots_);
       std::swap(shift_, o.shift_);
       std::swap(size_, o.size_);
       std::swap(version_, o.version_);
@@ -102,7 +101,7 @@ class HashTable {
    std::size_t findIndex(Key const& k) const noexcept {
       if (size_ == 0) return npos;
       std::uint32_t const h = hashOf(k);
-      for (std::size_t i = home(h); i < slots_; ++i) {
+      for (std::size_t i = home(h), n = slots(); i < n; ++i) {
          std::uint32_t const hi = hashes_[i];
          if (hi == 0 || hi > h) return npos;
          if (hi == h) {
@@ -128,8 +127,9 @@ class HashTable {
    std::pair<Entry*, bool> findOrInsert(Key const& k, Make&& make) {
       std::uint32_t const h = hashOf(k);
       for (;;) {
-         std::size_t i = slots_ ? home(h) : 0;
-         for (; i < slots_; ++i) {
+         std::size_t const n = slots();
+         std::size_t i = n ? home(h) : 0;
+         for (; i < n; ++i) {
             std::uint32_t const hi = hashes_[i];
             if (hi == 0 || hi > h) break;
             if (hi == h) {
@@ -139,8 +139,8 @@ class HashTable {
             }
          }
          std::size_t j = i;
-         while (j < slots_ && hashes_[j] != 0) ++j;
-         if (j == slots_ || (size_ + 1) * 4 > capacity() * 3) {
+         while (j < n && hashes_[j] != 0) ++j;
+         if (j == n || (std::size_t(size_) + 1) * kLoadDen > capacity() * kLoadNum) {
             grow();
             continue;
          }
@@ -164,7 +164,7 @@ class HashTable {
       if (out) *out = std::move(entries_[i]);
       entries_[i].~Entry();
       std::size_t j = i + 1;
-      for (; j < slots_ && hashes_[j] != 0 && home(hashes_[j]) < j; ++j) {
+      for (std::size_t const n = slots(); j < n && hashes_[j] != 0 && home(hashes_[j]) < j; ++j) {
          ::new (&entries_[j - 1]) Entry(std::move(entries_[j]));
          entries_[j].~Entry();
          hashes_[j - 1] = hashes_[j];
@@ -191,7 +191,7 @@ class HashTable {
    // The first position whose entry comes after (h, k) in iteration order; `h` is a stored hash.
    std::size_t seekAfter(std::uint32_t h, Key const& k) const noexcept {
       if (size_ == 0) return npos;
-      for (std::size_t i = home(h); i < slots_; ++i) {
+      for (std::size_t i = home(h), n = slots(); i < n; ++i) {
          std::uint32_t const hi = hashes_[i];
          if (hi == 0) continue;
          if (hi > h || (hi == h && k < Traits::key(entries_[i]))) return i;
@@ -213,25 +213,41 @@ class HashTable {
    }
 
  private:
+   // The table grows when an insertion would fill more than kLoadNum / kLoadDen of its home slots. The
+   // ordered runs keep a miss as short as a hit, so the table can be filled as densely as the flat
+   // tables it is measured against; for entries of many bytes that density is most of its memory.
+   static constexpr std::size_t kLoadNum = 7, kLoadDen = 8;
+
    std::size_t capacity() const noexcept { return shift_ >= 32 ? 0 : std::size_t(1) << (32 - shift_); }
+   std::size_t slots() const noexcept { return slotsFor(capacity()); }
    std::size_t home(std::uint32_t h) const noexcept { return h >> shift_; }
-   static std::size_t tailFor(std::size_t capacity) noexcept { return capacity < 64 ? capacity : 64; }
+   // Slots past the last home slot hold the end of a run that would otherwise wrap around. A run that
+   // outgrows them makes the table grow, which is rare enough that a short tail costs less memory than
+   // the growths it saves.
+   static std::size_t slotsFor(std::size_t capacity) noexcept {
+      return capacity + std::min<std::size_t>(capacity, std::max<std::size_t>(4, capacity / kTailDiv));
+   }
+   static constexpr std::size_t kTailDiv = 16;
+
+   // One block holds a table: the slots' hashes, then their entries.
+   static constexpr std::size_t entriesOffset(std::size_t slots) noexcept {
+      return (slots * sizeof(std::uint32_t) + alignof(Entry) - 1) / alignof(Entry) * alignof(Entry);
+   }
+   static_assert(alignof(Entry) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "a table's block is plainly aligned");
 
    std::size_t nextFrom(std::size_t i) const noexcept {
-      for (; i < slots_; ++i) {
+      for (std::size_t const n = slots(); i < n; ++i) {
          if (hashes_[i] != 0) return i;
       }
       return npos;
    }
 
    void allocate(unsigned shift) {
-      std::size_t const cap = std::size_t(1) << (32 - shift);
-      std::size_t const slots = cap + tailFor(cap);
-      auto hashes = std::make_unique<std::uint32_t[]>(slots);  // zeroed: all empty
-      Entry* entries = std::allocator<Entry>().allocate(slots);
-      hashes_ = hashes.release();
-      entries_ = entries;
-      slots_ = slots;
+      std::size_t const slots = slotsFor(std::size_t(1) << (32 - shift));
+      void* block = ::operator new(entriesOffset(slots) + slots * sizeof(Entry));
+      hashes_ = static_cast<std::uint32_t*>(block);
+      std::fill_n(hashes_, slots, 0u);  // all empty
+      entries_ = reinterpret_cast<Entry*>(static_cast<char*>(block) + entriesOffset(slots));
       shift_ = shift;
    }
 
@@ -261,7 +277,7 @@ class HashTable {
       std::size_t pos = 0;
       for (std::size_t i = first(); i != npos; i = next(i))
          pos = std::max(pos, std::size_t(hashes_[i] >> shift)) + 1;
-      return pos <= cap + tailFor(cap);
+      return pos <= slotsFor(cap);
    }
 
    void copyFrom(HashTable const& o) {
@@ -281,25 +297,22 @@ class HashTable {
 
    void release() noexcept {
       if (!hashes_) return;
-      for (std::size_t i = 0; i < slots_; ++i) {
+      for (std::size_t i = 0, n = slots(); i < n; ++i) {
          if (hashes_[i] != 0) entries_[i].~Entry();
       }
-      std::allocator<Entry>().deallocate(entries_, slots_);
-      delete[] hashes_;
+      ::operator delete(hashes_);
       hashes_ = nullptr;
       entries_ = nullptr;
-      slots_ = 0;
       shift_ = 32;
       size_ = 0;
    }
 
-   std::uint32_t seed_ = 0;
    std::uint32_t* hashes_ = nullptr;
    Entry* entries_ = nullptr;
-   std::size_t slots_ = 0;
-   unsigned shift_ = 32;
-   std::size_t size_ = 0;
+   std::uint32_t seed_ = 0;
+   std::uint32_t size_ = 0;
    std::uint32_t version_ = 0;
+   std::uint32_t shift_ = 32;
 };
 
 }  // namespace Zat

@@ -436,7 +436,16 @@ class EntityMembers(Collection):
         T, n, E = self.owner.name, self.name, self.type.cpp
         creator = self.target.creator
         w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{t.param} {name}" for t, name in creator], " {").indent()
-        w(f"if ({E}* existing = {n}_.find({self.key_name})) {{").indent()
+        if self.HASHED:
+            # One probe: the member is made inside the insertion, only when its key is absent.
+            w(f"Zat::Ptr<{E}> e;")
+            w(f"auto [existing, inserted] = {n}_.findOrInsert({self.key_name}, [&] {{").indent()
+            w.call(f"e = {E}::{self.target.name}Is", [name for _, name in creator], ";")
+            w("return e;")
+            w.dedent()("});")
+            w("if (!inserted) {").indent()
+        else:
+            w(f"if ({E}* existing = {n}_.find({self.key_name})) {{").indent()
         for t, name in creator:
             if name == self.key_name:
                 continue
@@ -450,8 +459,9 @@ class EntityMembers(Collection):
             w.dedent()("}")
         w(f"return Zat::Ptr<{E}>(existing);")
         w.dedent()("}")
-        w.call(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is", [name for _, name in creator], ";")
-        w(self.insert_new(self.key_name))
+        if not self.HASHED:
+            w.call(f"Zat::Ptr<{E}> e = {E}::{self.target.name}Is", [name for _, name in creator], ";")
+            w(self.insert_new(self.key_name))
         if self.target.derives_from_entity:
             w("e->parentIs(Zat::Ptr<Zat::Entity>(this));")
         if self.publish(self.key_name):
@@ -575,9 +585,6 @@ class EntityCollection(EntityMembers):
                      f"return e.{self.key_name}();")
             w.dedent()("};")
         super().declare_ops(w)
-
-    def insert_new(self, key):
-        return f"{self.name}_.findOrInsert({key}, [&] {{ return e; }});"
 
 
 class OrderedEntityMap(EntityMembers):
