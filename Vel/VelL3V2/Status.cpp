@@ -271,18 +271,44 @@ class SwitchWalk {
          read_.hasMessage = false;
          return read_;
       }
-      std::vector<Entry>& entries = reads_->entries;
-      if (at_ < entries.size() && entries[at_].known && entries[at_].id == s) {
-         return fill(entries[at_].result, s);
+      return fill(result(s), s);
+   }
+
+   // The current switch's time stamp alone (all-zero when it reported nothing), which is all the walks
+   // for the latest generation and switch compare; valid until the walk moves.
+   KroTimestamp const& readStamp() {
+      static KroTimestamp const none;
+      switch (kind_) {
+         case host:
+            if (auto const* m = static_cast<V2::MemberStatus const*>(result(switchId())))
+               return m->kroTimestamp();
+            return none;
+         case flowSet:
+            if (auto const* f = static_cast<V2::FlowSourceStatus const*>(result(switchId()))) {
+               return f->kroTimestamp();
+            }
+            return none;
+         case flow:  // a flow's results carry no time stamp
+            result(switchId());
+            return none;
+         case generic:
+            break;
       }
-      Zat::PtrInterface const* const found = lookup(s);
-      if (at_ >= entries.size()) entries.resize(at_ + 1);
-      entries[at_] = {s, true, found};
-      return fill(found, s);
+      return read().status.kroTimestamp();
    }
 
  private:
    enum Kind { generic, host, flow, flowSet };
+
+   // The entity holding switch `s`'s result, remembered or looked up (and then remembered).
+   Zat::PtrInterface const* result(SystemId const& s) {
+      std::vector<Entry>& entries = reads_->entries;
+      if (at_ < entries.size() && entries[at_].known && entries[at_].id == s) return entries[at_].result;
+      Zat::PtrInterface const* const found = lookup(s);
+      if (at_ >= entries.size()) entries.resize(at_ + 1);
+      entries[at_] = {s, true, found};
+      return found;
+   }
 
    SwitchRead const& fill(Zat::PtrInterface const* result, SystemId const& s) {
       switch (kind_) {
@@ -416,7 +442,7 @@ KroGenId StatusBase::getLatestKroGenId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
          ZAT_TRACE(velL3V2Trace, 6, " Skip " << s.stringValue());
          continue;
       }
-      KroTimestamp const& t = walk.read().status.kroTimestamp();
+      KroTimestamp const& t = walk.readStamp();
       if (t == none) continue;  // the switch has reported nothing
       if (t.genId() == local) {
          localSeen = true;
@@ -463,7 +489,7 @@ SystemId StatusBase::getLatestSwitchId(Zat::Ptr<VelL3::NetworkVrfStatus const> c
          continue;
       }
       // A switch that reported nothing has the all-zero generation and time, and takes part as such.
-      KroTimestamp const& t = walk.read().status.kroTimestamp();
+      KroTimestamp const& t = walk.readStamp();
       bool const take = t.genId() == best.genId() ? t.timestamp().value() > best.timestamp().value()
                                                   : best.genId() != latest;
       if (!take) continue;
