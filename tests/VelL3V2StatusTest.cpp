@@ -319,6 +319,51 @@ TEST(VelL3V2Status, EveryChangeOfShapeReachesTheNextFold) {
    }
 }
 
+// What a fold remembers is its own and in step: a fold run by a watcher of the directories, while it is
+// told of a change, sees the change; walks over another network VRF leave nothing behind for the next
+// fold over the first.
+TEST(VelL3V2Status, RememberedResultsStayInStep) {
+   StatusTree t;
+   t.switches({1, 2});
+   report(t, 1, HS::success, false, now);
+   report(t, 2, HS::success, false, now);
+   auto st = FlowSetStatus::FlowSetStatusIs("red", fw);
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   ASSERT_EQ(st->state(), HS::success);
+
+   struct Refold : Zat::Notifiee {
+      std::function<void()> fold;
+      void onChange(Zat::PtrInterface const&, std::uint16_t, Zat::KeyRef const&) override { fold(); }
+   } refold;
+   std::string seen;
+   refold.fold = [&] {
+      st->updateAggregateStatus(t.netVrf, sw(1));
+      seen = pendingOf(*st);
+   };
+   auto fragment = t.entry(*t.flows, 2, &V2::FragmentStatus::FragmentStatusIs);
+   fragment->addLegacyNotifiee(&refold);
+   fragment->flowSourceDel(fw.value());
+   fragment->removeLegacyNotifiee(&refold);
+   EXPECT_EQ(seen, "2");
+   EXPECT_EQ(st->state(), HS::pending);
+
+   report(t, 2, HS::success, false, now);
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   ASSERT_EQ(st->state(), HS::success);
+   // A second network VRF, with switches of its own, walked in part: filtered, and stopped early by the
+   // root's generation.
+   auto blue = VelL3::NetworkVrfStatus::NetworkVrfStatusIs("blue");
+   blue->switchVrfIs(sw(3)), blue->switchVrfIs(sw(4));
+   VelL3Common::SwitchSet justThree;
+   justThree.switchIdIs(sw(3));
+   EXPECT_EQ(st->getLatestSwitchId(blue, justThree), Ipkit::SystemId());
+   t.root->kroGenIdIs(now.genId());
+   EXPECT_EQ(st->getLatestKroGenId(t.netVrf, {}), now.genId());
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   EXPECT_EQ(st->state(), HS::success);
+   EXPECT_EQ(pendingOf(*st), "");
+}
+
 // The fold, written out step by step as the agent's rules state it, against the library's on random trees.
 // Each status is folded again after random changes to its tree (results rewritten or removed, switch
 // directories dropped, switches leaving and joining the network VRF, whole directory trees replaced), so

@@ -10,6 +10,8 @@
 // that entity until a directory tree changes shape. The switches kept pending are gathered in a buffer
 // that the next fold reuses. Once warm, nothing is allocated per switch.
 #include <algorithm>
+#include <array>
+#include <mutex>
 #include <sstream>
 #include <string_view>
 #include <utility>
@@ -230,6 +232,10 @@ class SwitchWalk {
       } else {
          return;
       }
+      // Another thread may be walking for the same status (the latest generation and switch are const
+      // operations); then this walk reads everything afresh and remembers nothing.
+      memory_ = std::unique_lock(memoryLock(status), std::try_to_lock);
+      if (!memory_.owns_lock()) return;
       reads_ = &handle.made();
       std::uint64_t const version = Zat::Dir::treeVersion();
       if (reads_->dir != dir_.get() || reads_->treeVersion != version) {
@@ -239,6 +245,11 @@ class SwitchWalk {
          reads_->treeVersion = version;
       }
       remembered_ = reads_->walked(netVrf);
+      if (remembered_) return;
+      // This walk rewrites the entries from its first switch: until it has read them all, they speak for
+      // no network VRF.
+      reads_->netVrf = nullptr;
+      if (reads_->entries.empty()) reads_->entries.reserve(netVrf.switchVrfSize());
    }
 
    explicit operator bool() const { return remembered_ ? at_ < reads_->entries.size() : bool(cursor_); }
@@ -302,7 +313,9 @@ class SwitchWalk {
 
    // The entity holding switch `s`'s result, remembered or looked up (and then remembered).
    Zat::PtrInterface const* result(SystemId const& s) {
+      if (!reads_) return lookup(s);
       std::vector<Entry>& entries = reads_->entries;
+      if (remembered_) return entries[at_].result;
       if (at_ < entries.size() && entries[at_].known && entries[at_].id == s) return entries[at_].result;
       Zat::PtrInterface const* const found = lookup(s);
       if (at_ >= entries.size()) entries.resize(at_ + 1);
@@ -341,7 +354,14 @@ class SwitchWalk {
       return nullptr;
    }
 
+   // Guards the status's SwitchReadsHandle during the walk, when this walk has it.
+   static std::mutex& memoryLock(StatusBase const& status) {
+      static std::array<std::mutex, 64> locks;
+      return locks[reinterpret_cast<std::uintptr_t>(&status) / alignof(StatusBase) % locks.size()];
+   }
+
    StatusBase const& status_;
+   std::unique_lock<std::mutex> memory_;
    VelL3::NetworkVrfStatus const& netVrf_;
    VelL3Common::SwitchSet const* filter_;
    decltype(std::declval<VelL3::NetworkVrfStatus const&>().switchVrfIter()) cursor_;

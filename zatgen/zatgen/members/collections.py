@@ -2,7 +2,8 @@
 
 Inside a value type a collection changes silently; on an entity each change is published with the
 collection's attribute id and the key, unless the collection is silent. A `hook` collection also tells
-its owner's hand-written `<name>OnChange(key, present)` of every key that enters or leaves.
+its owner's hand-written `<name>OnChange(key, present)` of every key that enters or leaves, before the
+change is published.
 """
 from ..writer import lambda_text
 from .base import Member
@@ -94,12 +95,13 @@ class Collection(Member):
         return (self.cpp(), "")
 
     def publish(self, key="key", present="true"):
-        """The statements that tell the world of a change at `key`."""
+        """The statements that tell the world of a change at `key`: the owner's hook first, so that what
+        it keeps in step with the collection is in step before any watcher hears of the change."""
         parts = []
-        if self.publishes:
-            parts.append(f"publishChange(AttrId::{self.name}, {key});")
         if self.hook:
             parts.append(f"{self.name}OnChange({key}, {present});")
+        if self.publishes:
+            parts.append(f"publishChange(AttrId::{self.name}, {key});")
         return " ".join(parts)
 
     # ----- declarations
