@@ -15,6 +15,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 
@@ -484,6 +485,10 @@ class SummaryReporter : public BenchSupport::SummaryReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+   // Keep freed memory in the process, as CollectionsBench does: otherwise a phase after one that gave
+   // its pages back pays the kernel for fresh ones, and the order of the runs shows in the ratios.
+   mallopt(M_MMAP_THRESHOLD, 32 << 20);
+   mallopt(M_TRIM_THRESHOLD, 1 << 30);
    benchmark::Initialize(&argc, argv);
    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
    keys(), velKeys();
