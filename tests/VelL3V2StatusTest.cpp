@@ -362,6 +362,12 @@ TEST(VelL3V2Status, RememberedResultsStayInStep) {
    st->updateAggregateStatus(t.netVrf, sw(1));
    EXPECT_EQ(st->state(), HS::success);
    EXPECT_EQ(pendingOf(*st), "");
+   // A switch put in the pending set by hand since goes at the next fold, though the fold keeps what the
+   // last one kept.
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   st->pendingSwitchIs(sw(7));
+   st->updateAggregateStatus(t.netVrf, sw(1));
+   EXPECT_EQ(pendingOf(*st), "");
 }
 
 // The fold, written out step by step as the agent's rules state it, against the library's on random trees.

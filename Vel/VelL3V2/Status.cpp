@@ -180,6 +180,11 @@ struct SwitchReadsHandle::Reads {
    // Held, so that no other network VRF takes its address while the entries speak for it.
    Zat::Ptr<VelL3::NetworkVrfStatus const> netVrf;
    std::uint32_t switchVersion = 0;
+   // The switches a fold found the pending set to hold exactly, applying nothing, when the set stood at
+   // `pendingVersion`: while it stands there, a fold that keeps the same switches has nothing to apply.
+   std::vector<SystemId> pending;
+   std::uint32_t pendingVersion = 0;
+   bool pendingKnown = false;
 
    bool walked(VelL3::NetworkVrfStatus const& v) const {
       return netVrf.get() == &v && switchVersion == v.switchVrfCollection().version();
@@ -199,6 +204,14 @@ SwitchReadsHandle::Reads& SwitchReadsHandle::made() const {
 namespace {
 
 using Entry = SwitchReadsHandle::Reads::Entry;
+
+// Guards a status's SwitchReadsHandle, which its const walks share, and which threads may reach at the
+// same time. Taken with try_lock only, and never held while anything outside this file runs (no
+// notification, no virtual call), so a thread never waits for it nor takes it twice.
+std::mutex& memoryLock(StatusBase const& status) {
+   static std::array<std::mutex, 64> locks;
+   return locks[reinterpret_cast<std::uintptr_t>(&status) / alignof(StatusBase) % locks.size()];
+}
 
 // Walks the switches of a network VRF in ascending order for one object and reads each one's result, as a
 // cursor, so that each walk's body (and its trace lines) stays in the operation it belongs to. For the
@@ -354,12 +367,6 @@ class SwitchWalk {
       return nullptr;
    }
 
-   // Guards the status's SwitchReadsHandle during the walk, when this walk has it.
-   static std::mutex& memoryLock(StatusBase const& status) {
-      static std::array<std::mutex, 64> locks;
-      return locks[reinterpret_cast<std::uintptr_t>(&status) / alignof(StatusBase) % locks.size()];
-   }
-
    StatusBase const& status_;
    std::unique_lock<std::mutex> memory_;
    VelL3::NetworkVrfStatus const& netVrf_;
@@ -411,6 +418,25 @@ class KeptSwitches {
  private:
    ReusedVector<SystemId> kept_;
 };
+
+// Whether the pending set, standing at `version`, is known to hold exactly `kept`.
+bool pendingAsRemembered(StatusBase const& status, SwitchReadsHandle const& handle,
+                         std::vector<SystemId> const& kept, std::uint32_t version) {
+   std::unique_lock const memory(memoryLock(status), std::try_to_lock);
+   if (!memory.owns_lock()) return false;
+   SwitchReadsHandle::Reads const& reads = handle.made();
+   return reads.pendingKnown && reads.pendingVersion == version && reads.pending == kept;
+}
+
+void rememberPending(StatusBase const& status, SwitchReadsHandle const& handle,
+                     std::vector<SystemId> const& kept, std::uint32_t version) {
+   std::unique_lock const memory(memoryLock(status), std::try_to_lock);
+   if (!memory.owns_lock()) return;
+   SwitchReadsHandle::Reads& reads = handle.made();
+   reads.pending = kept;
+   reads.pendingVersion = version;
+   reads.pendingKnown = true;
+}
 
 }  // namespace
 
@@ -578,13 +604,19 @@ void StatusBase::updateAggregateStatus(Zat::Ptr<VelL3::NetworkVrfStatus const> c
    }
    // Applied only once every switch has been read: a switch whose result cannot be read (a broken
    // directory raises) leaves the status as it was.
-   for (SystemId const& s : kept.all()) pendingSwitchIs(s);
-   // Every kept switch is in the set now; when the set holds nothing else, there is nothing to drop.
-   for (auto c = pendingSwitchIter(); pendingSwitchSize() != kept.all().size() && c; ++c) {
-      if (kept.has(c.key())) continue;
-      SystemId const s = c.key();
-      ZAT_TRACE(velL3V2Trace, 6, " Remove pending switch : " << s.stringValue());
-      pendingSwitchDel(s);
+   std::uint32_t const before = pendingSwitchCollection().version();
+   if (!pendingAsRemembered(*this, switchReads_, kept.all(), before)) {
+      for (SystemId const& s : kept.all()) pendingSwitchIs(s);
+      // Every kept switch is in the set now; when the set holds nothing else, there is nothing to drop.
+      for (auto c = pendingSwitchIter(); pendingSwitchSize() != kept.all().size() && c; ++c) {
+         if (kept.has(c.key())) continue;
+         SystemId const s = c.key();
+         ZAT_TRACE(velL3V2Trace, 6, " Remove pending switch : " << s.stringValue());
+         pendingSwitchDel(s);
+      }
+      // Nothing changed, so nothing was published and the set holds the kept switches exactly.
+      if (pendingSwitchCollection().version() == before)
+         rememberPending(*this, switchReads_, kept.all(), before);
    }
    HardwareState state = target(dryrun, roleSuccess);
    if (errorSeen) {
