@@ -45,10 +45,9 @@ TEST(VelL3V2LocalData, PrioritiesAndBands) {
       std::string expected;
       bands >> priority >> expected;
       FlowOrder const o(preference, priority);
-      EXPECT_EQ(std::to_string(root->isRedirectFlow(o)) + std::to_string(root->isGroupRedirectFlow(o)) +
-                    std::to_string(root->isNorthboundRedirectFlow(o)),
-                expected)
-          << o.stringValue();
+      std::string const got{char('0' + root->isRedirectFlow(o)), char('0' + root->isGroupRedirectFlow(o)),
+                            char('0' + root->isNorthboundRedirectFlow(o))};
+      EXPECT_EQ(got, expected) << o.stringValue();
    }
    std::string const noDefault = "Default subnet should not be present";
    EXPECT_EQ(refusal([&] { root->getPriority(Type::groupRedirect, Ipkit::IpGenPrefix("0.0.0.0/0")); }),

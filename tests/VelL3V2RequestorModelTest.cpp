@@ -188,8 +188,10 @@ TEST(RequestorModel, DeviceFlowSetsMatchTheModel) {
    };
    for (int step = 0; step < 4000; ++step) {
       SCOPED_TRACE(step);
-      std::string const n = "n" + std::to_string(rng() % 3), d = "fw" + std::to_string(rng() % 3),
-                        r = "r" + std::to_string(rng() % 3), key = n + "/" + d;
+      auto const numbered = [&](char const* prefix) {
+         return std::string(prefix).append(std::to_string(rng() % 3));
+      };
+      std::string const n = numbered("n"), d = numbered("fw"), r = numbered("r"), key = n + "/" + d;
       Zat::Ptr<PerNetVrfFlowSet> net = root->perNetVrfFlowSet(n);
       int const op = rng() % 7;
       if (!net && op >= 2 && op <= 5) continue;

@@ -344,7 +344,10 @@ void cmdUnwatch(Shell& sh, Args const& a) {
 
 void cmdEcho(Shell& sh, Args const& a) {
    std::string line;
-   for (auto const& w : a) line += (line.empty() ? "" : " ") + plainWord(w);
+   for (auto const& w : a) {
+      if (!line.empty()) line += ' ';
+      line += plainWord(w);
+   }
    sh.out() << line << "\n";
 }
 

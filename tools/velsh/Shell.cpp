@@ -274,7 +274,7 @@ std::string oneLine(Zat::Any const& a) {
    if (!a.isEntity()) return a.strep().str();
    std::string out(a.typeName());
    if (auto const* e = dynamic_cast<Zat::Entity const*>(a.entityPtr().get()); e && !e->name().empty()) {
-      out += " " + quoted(e->name().view());
+      out.append(" ").append(quoted(e->name().view()));
    }
    return out;
 }
