@@ -11,11 +11,17 @@ std::string_view enumName(TypeInfo const& info, unsigned value) {
    return info.enumerators[value];
 }
 
+namespace {
+std::string notAnEnumerator(TypeInfo const& info, std::string_view name) {
+   return std::string("'").append(name).append("' is not an enumerator of ").append(info.fullName);
+}
+}  // namespace
+
 std::uint8_t enumValue(TypeInfo const& info, std::string_view name) {
    for (std::size_t i = 0; i < info.enumerators.size(); ++i) {
       if (info.enumerators[i] == name) return std::uint8_t(i);
    }
-   throwRangeException("'" + std::string(name) + "' is not an enumerator of " + std::string(info.fullName));
+   throwRangeException(notAnEnumerator(info, name));
 }
 
 std::uint8_t enumParse(TypeInfo const& info, CharRange& r) {
@@ -28,7 +34,7 @@ std::uint8_t enumParse(TypeInfo const& info, CharRange& r) {
          return std::uint8_t(i);
       }
    }
-   r.fail("'" + std::string(name.view()) + "' is not an enumerator of " + std::string(info.fullName));
+   r.fail(notAnEnumerator(info, name.view()));
 }
 
 }  // namespace Zat
