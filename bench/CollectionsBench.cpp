@@ -24,8 +24,6 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +39,7 @@
 #include "CollBench/CollectionsBenchTypes.h"
 #include "Ipkit/IpGenAddr.h"
 #include "Zat/Collections.h"
+#include "support/KeepFreedMemory.h"
 
 namespace {
 
@@ -426,10 +425,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-   // Keep freed memory in the process: otherwise whichever contender runs after another gave its pages
-   // back pays the kernel for fresh ones, and the order of the runs shows in the numbers.
-   mallopt(M_MMAP_THRESHOLD, 32 << 20);
-   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+   BenchSupport::keepFreedMemory();
    benchmark::Initialize(&argc, argv);
    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
    std::vector<std::size_t> const sizes = {1000, 100000, 1000000};

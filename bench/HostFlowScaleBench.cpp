@@ -15,7 +15,6 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 
@@ -28,6 +27,7 @@
 
 #include "Vel/VelL3V2LocalTypes.h"
 #include "support/CountingAllocator.h"
+#include "support/KeepFreedMemory.h"
 #include "support/SummaryReporter.h"
 
 namespace {
@@ -485,10 +485,7 @@ class SummaryReporter : public BenchSupport::SummaryReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-   // Keep freed memory in the process, as CollectionsBench does: otherwise a phase after one that gave
-   // its pages back pays the kernel for fresh ones, and the order of the runs shows in the ratios.
-   mallopt(M_MMAP_THRESHOLD, 32 << 20);
-   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+   BenchSupport::keepFreedMemory();
    benchmark::Initialize(&argc, argv);
    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
    keys(), velKeys();

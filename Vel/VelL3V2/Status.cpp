@@ -14,6 +14,7 @@
 #include <mutex>
 #include <sstream>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -94,24 +95,39 @@ struct SwitchRead {
    bool present() const { return hasMessage || (found && (id != SystemId() || bool(status))); }
 };
 
+// The root's directory in which switches publish each kind's results.
+Zat::Dir const* statusDir(HostStatus const&) {
+   return root()->globalGroupSetStatusDir().get();
+}
+Zat::Dir const* statusDir(FlowStatus const&) {
+   return root()->globalFragmentStatusDir().get();
+}
+Zat::Dir const* statusDir(FlowSetStatus const&) {
+   return root()->globalFragmentStatusDir().get();
+}
+
 // Where each kind finds its result on switch `s` in the status directory `dir`: the entity that holds
 // it, or null when the switch has none. The collections are searched in place, so a lookup takes no
 // reference counts.
-V2::MemberStatus const* hostResult(HostStatus const& h, Zat::Dir const* dir, SystemId const& s) {
+V2::MemberStatus const* resultOn(HostStatus const& h, Zat::Dir const* dir, SystemId const& s) {
    auto groupSet = entityAs<V2::GroupSetStatus>(switchEntry(dir, s, h.netVrfName().view()));
    auto group = groupSet ? groupSet->groupCollection().find(h.groupName()) : nullptr;
    auto memberSet = group ? group->memberSetCollection().find(h.vni()) : nullptr;
    return memberSet ? memberSet->memberCollection().find(h.hostKey()) : nullptr;
 }
 
-V2::FlowStatus const* flowResult(FlowStatus const& f, Zat::Dir const* dir, SystemId const& s) {
+V2::FlowStatus const* resultOn(FlowStatus const& f, Zat::Dir const* dir, SystemId const& s) {
    auto source = flowSource(dir, s, f.netVrfName(), f.deviceKey());
    return source ? source->flowCollection().find(f.flowKey()) : nullptr;
 }
 
-V2::FlowSourceStatus const* flowSetResult(FlowSetStatus const& f, Zat::Dir const* dir, SystemId const& s) {
+V2::FlowSourceStatus const* resultOn(FlowSetStatus const& f, Zat::Dir const* dir, SystemId const& s) {
    return flowSource(dir, s, f.netVrfName(), f.deviceKey());
 }
+
+// The entity type that holds a result of status kind `Status`.
+template <class Status>
+using ResultOf = decltype(resultOn(std::declval<Status const&>(), nullptr, SystemId()));
 
 // The fields of a switch's result that each kind's entity holds, copied into `st`; the defaults when
 // there is no entity. A kind never writes the fields its entity lacks, so they stay at their defaults.
@@ -143,6 +159,21 @@ Zat::String const* messageOf(V2::FlowSourceStatus const*) {
    return nullptr;
 }
 
+// A result's time stamp, all-zero when there is no result; a flow's results carry none.
+KroTimestamp const& noStamp() {
+   static KroTimestamp const none;
+   return none;
+}
+KroTimestamp const& stampOf(V2::MemberStatus const* m) {
+   return m ? m->kroTimestamp() : noStamp();
+}
+KroTimestamp const& stampOf(V2::FlowStatus const*) {
+   return noStamp();
+}
+KroTimestamp const& stampOf(V2::FlowSourceStatus const* source) {
+   return source ? source->kroTimestamp() : noStamp();
+}
+
 // What a walk reads of switch `s` from `result`, the entity holding it (null: none).
 template <class Result>
 void readResult(Result const* result, SystemId const& s, SwitchRead& out) {
@@ -161,6 +192,17 @@ SwitchStatus switchStatus(Result const* result, SystemId const& s) {
    if (Zat::String const* const message = messageOf(result)) st.messageIs(*message);
    return st;
 }
+
+namespace traced {
+// Each kind's getSwitchStatus, under that name so that its trace lines carry it.
+template <class Status>
+SwitchStatus getSwitchStatus(Status const& status, SystemId const& switchId) {
+   ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
+   SwitchStatus result = switchStatus(resultOn(status, statusDir(status), switchId), switchId);
+   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
+   return result;
+}
+}  // namespace traced
 
 }  // namespace
 
@@ -235,16 +277,14 @@ class SwitchWalk {
       Zat::TypeInfo const* const type = &status.fwkType();
       if (type == &HostStatus::typeInfo()) {
          kind_ = host;
-         dir_ = root()->globalGroupSetStatusDir();
       } else if (type == &FlowStatus::typeInfo()) {
          kind_ = flow;
-         dir_ = root()->globalFragmentStatusDir();
       } else if (type == &FlowSetStatus::typeInfo()) {
          kind_ = flowSet;
-         dir_ = root()->globalFragmentStatusDir();
       } else {
          return;
       }
+      dir_ = Zat::Ptr<Zat::Dir const>(asKind([](auto const& st) { return statusDir(st); }));
       // Another thread may be walking for the same status (the latest generation and switch are const
       // operations); then this walk reads everything afresh and remembers nothing.
       memory_ = std::unique_lock(memoryLock(status), std::try_to_lock);
@@ -301,24 +341,9 @@ class SwitchWalk {
    // The current switch's time stamp alone (all-zero when it reported nothing), which is all the walks
    // for the latest generation and switch compare; valid until the walk moves.
    KroTimestamp const& readStamp() {
-      static KroTimestamp const none;
-      switch (kind_) {
-         case host:
-            if (auto const* m = static_cast<V2::MemberStatus const*>(result(switchId())))
-               return m->kroTimestamp();
-            return none;
-         case flowSet:
-            if (auto const* f = static_cast<V2::FlowSourceStatus const*>(result(switchId()))) {
-               return f->kroTimestamp();
-            }
-            return none;
-         case flow:  // a flow's results carry no time stamp
-            result(switchId());
-            return none;
-         case generic:
-            break;
-      }
-      return read().status.kroTimestamp();
+      if (kind_ == generic) return read().status.kroTimestamp();
+      Zat::PtrInterface const* const r = result(switchId());
+      return asKind([&](auto const& st) -> KroTimestamp const& { return stampOf(resultAs(st, r)); });
    }
 
  private:
@@ -337,34 +362,31 @@ class SwitchWalk {
    }
 
    SwitchRead const& fill(Zat::PtrInterface const* result, SystemId const& s) {
-      switch (kind_) {
-         case host:
-            readResult(static_cast<V2::MemberStatus const*>(result), s, read_);
-            break;
-         case flow:
-            readResult(static_cast<V2::FlowStatus const*>(result), s, read_);
-            break;
-         case flowSet:
-            readResult(static_cast<V2::FlowSourceStatus const*>(result), s, read_);
-            break;
-         case generic:
-            break;
-      }
+      asKind([&](auto const& st) { readResult(resultAs(st, result), s, read_); });
       return read_;
    }
 
    Zat::PtrInterface const* lookup(SystemId const& s) const {
+      return asKind([&](auto const& st) -> Zat::PtrInterface const* { return resultOn(st, dir_.get(), s); });
+   }
+
+   // Calls `f` with the status as the kind the walk reads directly (never generic).
+   template <class F>
+   std::invoke_result_t<F, HostStatus const&> asKind(F&& f) const {
       switch (kind_) {
          case host:
-            return hostResult(static_cast<HostStatus const&>(status_), dir_.get(), s);
+            return f(static_cast<HostStatus const&>(status_));
          case flow:
-            return flowResult(static_cast<FlowStatus const&>(status_), dir_.get(), s);
-         case flowSet:
-            return flowSetResult(static_cast<FlowSetStatus const&>(status_), dir_.get(), s);
-         case generic:
-            break;
+            return f(static_cast<FlowStatus const&>(status_));
+         default:
+            return f(static_cast<FlowSetStatus const&>(status_));
       }
-      return nullptr;
+   }
+
+   // A remembered result as the entity type of `status`'s kind.
+   template <class Status>
+   static ResultOf<Status> resultAs(Status const&, Zat::PtrInterface const* result) {
+      return static_cast<ResultOf<Status>>(result);
    }
 
    StatusBase const& status_;
@@ -642,11 +664,7 @@ Zat::Ptr<VelL3::V2::FlowSourceStatus const> getFlowSourceStatus(SystemId const& 
 }
 
 SwitchStatus HostStatus::getSwitchStatus(SystemId const& switchId) const {
-   ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result =
-       switchStatus(hostResult(*this, root()->globalGroupSetStatusDir().get(), switchId), switchId);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   return traced::getSwitchStatus(*this, switchId);
 }
 
 Zat::String FlowStatus::stringValue() const {
@@ -658,19 +676,11 @@ Zat::String FlowStatus::stringValue() const {
 }
 
 SwitchStatus FlowStatus::getSwitchStatus(SystemId const& switchId) const {
-   ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result =
-       switchStatus(flowResult(*this, root()->globalFragmentStatusDir().get(), switchId), switchId);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   return traced::getSwitchStatus(*this, switchId);
 }
 
 SwitchStatus FlowSetStatus::getSwitchStatus(SystemId const& switchId) const {
-   ZAT_TRACE(velL3V2Trace, 8, " SwitchId: " << switchId.stringValue());
-   SwitchStatus result =
-       switchStatus(flowSetResult(*this, root()->globalFragmentStatusDir().get(), switchId), switchId);
-   ZAT_TRACE(velL3V2Trace, 7, " return " << result.stringValue());
-   return result;
+   return traced::getSwitchStatus(*this, switchId);
 }
 
 }  // namespace VelL3V2

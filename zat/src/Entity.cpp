@@ -163,8 +163,7 @@ Dir::~Dir() {
 }
 
 Ptr<Entity> Dir::entityPtr(std::string_view name) const {
-   auto it = entries_.find(name);
-   return it == entries_.end() ? Ptr<Entity>() : it->second;
+   return Ptr<Entity>(entity(name));
 }
 
 Entity* Dir::entity(std::string_view name) const noexcept {
