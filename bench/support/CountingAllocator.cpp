@@ -10,10 +10,12 @@ namespace {
 
 std::atomic<std::int64_t> allocations{0};
 std::atomic<std::int64_t> liveBytes{0};
+std::atomic<bool> counting{true};
 
 void* counted(std::size_t n) {
    void* p = std::malloc(n ? n : 1);
    if (!p) throw std::bad_alloc();
+   if (!counting.load(std::memory_order_relaxed)) return p;
    allocations.fetch_add(1, std::memory_order_relaxed);
    liveBytes.fetch_add(std::int64_t(malloc_usable_size(p)), std::memory_order_relaxed);
    return p;
@@ -21,6 +23,7 @@ void* counted(std::size_t n) {
 
 void uncounted(void* p) noexcept {
    if (!p) return;
+   if (!counting.load(std::memory_order_relaxed)) return std::free(p);
    liveBytes.fetch_sub(std::int64_t(malloc_usable_size(p)), std::memory_order_relaxed);
    std::free(p);
 }
@@ -31,6 +34,10 @@ namespace BenchSupport {
 
 HeapCount heapCount() noexcept {
    return {allocations.load(std::memory_order_relaxed), liveBytes.load(std::memory_order_relaxed)};
+}
+
+void countHeap(bool on) noexcept {
+   counting.store(on, std::memory_order_relaxed);
 }
 
 }  // namespace BenchSupport
