@@ -22,8 +22,8 @@ def header(unit):
     for h in ("cstdint", "iosfwd", "span", "string_view"):
         w(f"#include <{h}>")
     w()
-    runtime = ["Zat/Collections.h", "Zat/Entity.h", "Zat/OrderedMap.h", "Zat/Requestors.h", "Zat/SortedMap.h",
-               "Zat/ValueSupport.h", "Ipkit/TypeInfos.h"]
+    runtime = ["Zat/Collections.h", "Zat/EmbeddedRoom.h", "Zat/Entity.h", "Zat/OrderedMap.h", "Zat/Requestors.h",
+               "Zat/SortedMap.h", "Zat/ValueSupport.h", "Ipkit/TypeInfos.h"]
     if unit.logs:
         runtime.append("Zat/Log.h")
     if unit.traces:

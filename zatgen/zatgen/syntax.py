@@ -38,7 +38,7 @@ TYPE_OPTIONS = {TypeKind.VALUE: {"bare", "order", "noorder", "nohash"}, TypeKind
 # Member flags that take a value, and those that stand alone.
 VALUE_FLAGS = {"default", "const", "hash", "key", "less", "requests"}
 PLAIN_FLAGS = {"ctor", "silent", "hidden", "readonly", "hook", "noparent", "delreturns", "virtual", "override",
-               "requested"}
+               "requested", "embedded"}
 # `entity`: a hand-written entity class of the runtime, named only through Ptr<...>.
 FOREIGN_FLAGS = {"byvalue", "noorder", "nohash", "noparse", "entity"}
 LITERALS = {"integer", "boolean", "string", "float"}

@@ -35,14 +35,15 @@
 namespace Zat {
 
 // The text a request set keeps for a child key: a string as it is, a VNI by its number, a name or
-// one-string key by its string, anything else by its readable text or its text form.
-inline String requestText(String const& k) { return k; }
+// one-string key by its string, anything else by its readable text or its text form. A key that holds
+// its text answers a reference to it, valid while the key is, so that a lookup copies nothing.
+inline String const& requestText(String const& k) noexcept { return k; }
 template <class K>
-String requestText(K const& k) {
-   if constexpr (requires { k.stringValue(false); }) return k.stringValue(false);
-   else if constexpr (std::is_convertible_v<K const&, String const&>) return String(static_cast<String const&>(k));
+decltype(auto) requestText(K const& k) {
+   if constexpr (requires { k.stringValue(false); }) return String(k.stringValue(false));
+   else if constexpr (std::is_convertible_v<K const&, String const&>) return static_cast<String const&>(k);
    else if constexpr (requires { { k.value() } -> std::convertible_to<String const&>; }) return k.value();
-   else if constexpr (requires { k.stringValue(); }) return k.stringValue();
+   else if constexpr (requires { k.stringValue(); }) return String(k.stringValue());
    else return strepOf(k);
 }
 

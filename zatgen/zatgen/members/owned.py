@@ -1,9 +1,13 @@
-"""`NAME owned ENTITY`: one nested entity that the owner creates, replaces and drops."""
+"""`NAME owned ENTITY`: one nested entity that the owner creates, replaces and drops.
+
+`embedded` builds the part inside the owner's own heap block (Zat::EmbeddedRoom) when the room is free,
+so that an owner that nearly always has the part costs one allocation, not two.
+"""
 from .base import Member
 
 
 class Owned(Member):
-    FLAGS = {"hidden", "silent", "noparent"}
+    FLAGS = {"hidden", "silent", "noparent", "embedded"}
     USAGE = "NAME owned ENTITY [flags]"
 
     def resolve(self, r):
@@ -15,6 +19,25 @@ class Owned(Member):
             r.error(self.syntax.types[0], f"owned {self.name} must be a nested entity held by an entity")
         elif "noparent" in self.flags and not ref.decl.derives_from_entity:
             r.error(self.flags["noparent"], f"'noparent': {ref.name} has no parent link to leave unset")
+        elif self.embedded:
+            self.resolve_embedded(r)
+
+    @property
+    def embedded(self):
+        return "embedded" in self.flags
+
+    def resolve_embedded(self, r):
+        # The type is declared before its owner (types are used after their declaration), so the room's
+        # size is known where the owner's class is.
+        if self.links_parent():
+            r.error(self.flags["embedded"],
+                    f"'embedded': {self.target.name} would link to its parent; mark {self.name} 'noparent'")
+
+    def finish(self, r):
+        others = [m for m in self.owner.members if isinstance(m, Owned) and m.embedded]
+        if self.embedded and others[0] is not self:
+            r.error(self.flags["embedded"], f"'embedded': {self.owner.name} already makes room for "
+                                            f"{others[0].name}; an entity embeds one part at most")
 
     @property
     def target(self):
@@ -36,6 +59,13 @@ class Owned(Member):
 
     def storage(self):
         return (f"Zat::Ptr<{self.type.cpp}>", "")
+
+    def declare_private(self, w):
+        if self.embedded:
+            w(f"// {self.name} embedded: the room for it in this entity's own block, which goes with the last")
+            w(f"// reference to either.")
+            w(f"Zat::EmbeddedRoom<{self.type.cpp}> {self.name}Room_;")
+            w("void zeroReferencesIs(bool) noexcept override;")
 
     def unlink_on_destruction(self):
         return f"if ({self.name}_) {self.name}_->parentIs(nullptr);" if self.links_parent() else None
@@ -59,7 +89,11 @@ class Owned(Member):
             w(f"    {conds[-1]}) {{").indent()(f"return {n}_;").dedent()("}")
         if self.links_parent():
             w(f"if ({n}_) {n}_->parentIs(nullptr);")
-        w(f"{n}_ = {E}::{self.target.name}Is({args});")
+        if self.embedded:
+            w(f"Zat::Ptr<{E}> fresh = {n}Room_.make({args});  // on the heap while the room is taken")
+            w(f"{n}_ = fresh ? std::move(fresh) : {E}::{self.target.name}Is({args});")
+        else:
+            w(f"{n}_ = {E}::{self.target.name}Is({args});")
         if self.links_parent():
             w(f"{n}_->parentIs(Zat::Ptr<Zat::Entity>(this));")
         if publish:
@@ -76,6 +110,10 @@ class Owned(Member):
         w("return old;")
         w.dedent()("}")
         w()
+        if self.embedded:
+            w(f"void {T}::zeroReferencesIs(bool) noexcept {{").indent()
+            w(f"{n}Room_.releaseOwner(this);").dedent()("}")
+            w()
 
     def generic_case(self, g):
         n, creator = self.name, self.target.creator
