@@ -1,5 +1,4 @@
-// The logging data's bookkeeping of host and policy reports, the messages it emits exactly once, and
-// the event-log handles every unit builds at load.
+// The logging data's bookkeeping of host and policy reports and the messages it emits exactly once.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -182,32 +181,4 @@ TEST(VelLoggingData, DecodeDeviceNameJoinsSourceAndDevice) {
                   Case{"a\\:b:c", "a:b/c"}, Case{"a:b:c", "a/b"}}) {
       EXPECT_EQ(VelLoggingData::decodeDeviceName(c.encoded), Zat::String(c.readable)) << c.encoded;
    }
-}
-
-// The handles every unit builds at load, with their severities and recommended actions; their texts reach
-// the sinks as the messages above show.
-TEST(VelLoggingData, HandlesCarryTheirSeveritiesAndActions) {
-   Zat::String const none("No action is required");
-   Zat::String const nextHop("Check firewall's routing table, contact Talven support as needed");
-   struct Row {
-      char const* name;
-      int severity;
-      Zat::String const& action;
-   };
-   for (Row const& r : {Row{"KRO_MOUNT_TIMEOUT", 3, Zat::ContactSupport},
-                        Row{"KRO_VEL_HOST_PROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
-                        Row{"KRO_VEL_HOST_UNPROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
-                        Row{"KRO_VEL_HOST_RECOVER", 3, none}, Row{"KRO_VEL_RULE_PROGRAMMED", 6, none},
-                        Row{"KRO_VEL_RULE_PROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
-                        Row{"KRO_VEL_RULE_UNPROGRAM_ERROR", 3, Zat::CallSupportIfPersists},
-                        Row{"KRO_VEL_RULE_RECOVER", 3, none}, Row{"KRO_VEL_FLOW_NEXT_HOP_ERROR", 3, nextHop},
-                        Row{"KRO_VEL_GRACEFUL_RESTART_TIMEOUT", 4, Zat::NoActionRequired},
-                        Row{"KRO_VEL_SOUTHBOUND_REDIRECT", 6, Zat::NoActionRequired}}) {
-      Zat::LogHandle const* h = Zat::LogHandle::find(r.name);
-      ASSERT_NE(h, nullptr) << r.name;
-      EXPECT_EQ(h->severity(), r.severity) << r.name;
-      EXPECT_EQ(h->recommendedAction(), r.action) << r.name;
-   }
-   // The common unit builds its own mount-timeout handle beside this unit's.
-   EXPECT_NE(Zat::LogHandle::find("KRO_MOUNT_TIMEOUT"), &KRO_MOUNT_TIMEOUT);
 }

@@ -24,8 +24,6 @@ using testing_text::refusal;
 
 namespace {
 
-DeviceKey const fw("fw1");
-V2::GroupName const web("web");
 V2::KroTimestamp const now = stamp(1, 5.0);
 std::string const noOrder = "Value('VelL3::V2::FlowOrder', ** {'preference': 0, 'priority': 0})";
 
@@ -218,104 +216,74 @@ TEST(VelL3V2Status, PublishedChangesTraceAndGenericInterface) {
 // A fold remembers where it found each switch's result until a directory tree changes shape: every way
 // a result can leave its place, or another take it, reaches the next fold of the same status.
 TEST(VelL3V2Status, EveryChangeOfShapeReachesTheNextFold) {
-   enum Kind { flow, flowSet, host };
-   V2::FlowKey const f("f");
-   V2::MemberKey const h("h");
-   Ipkit::Vni const vni(5);
-   // A result in `state` for the network VRF "red", in an entity that no directory holds yet.
-   auto published = [&](Kind kind, HS state) -> Zat::Ptr<Zat::Entity> {
-      if (kind == host) {
+   // Kind k's result in `state`, in an entity that no directory holds yet.
+   auto published = [](Kind k, HS state) -> Zat::Ptr<Zat::Entity> {
+      if (k == host) {
          auto groups = V2::GroupSetStatus::GroupSetStatusIs("red");
-         auto m = groups->groupIs(web)->memberSetIs(vni)->memberIs(h);
+         auto m = groups->groupIs(web)->memberSetIs(hostVni)->memberIs(hostKey);
          m->stateIs(state), m->kroTimestampIs(now);
          return groups;
       }
       auto fragment = V2::FragmentStatus::FragmentStatusIs("red");
       auto source = fragment->flowSourceIs(fw.value());
       source->stateIs(state), source->kroTimestampIs(now);
-      source->flowIs(f)->stateIs(state);
+      source->flowIs(flowKey)->stateIs(state);
       return fragment;
-   };
-   auto top = [](StatusTree& t, Kind kind) -> Zat::Dir& { return kind == host ? *t.hosts : *t.flows; };
-   auto entry = [&](StatusTree& t, Kind kind) { return t.switchDir(top(t, kind), 2)->entityPtr("red"); };
-   auto groups = [&](StatusTree& t) { return static_cast<V2::GroupSetStatus*>(entry(t, host).get()); };
-   auto source = [&](StatusTree& t, Kind kind) {
-      return static_cast<V2::FragmentStatus*>(entry(t, kind).get())->flowSourceIs(fw.value());
    };
    // What a change may put in place, made before the first fold: its making changes the shape too.
    struct Spare {
       Zat::Ptr<Zat::Entity> inError;  // switch 2's entry, in error
       Zat::Ptr<Zat::Dir> tree;        // switch 1 current, switch 2 in error
    };
-   struct Case {
-      Kind kind;
-      char const* what;
-      std::function<void(StatusTree&, Spare const&)> change;
-      HS after;
-   };
-   std::vector<Case> cases = {
-       {host, "member withdrawn",
-        [&](StatusTree& t, Spare const&) { groups(t)->groupIs(web)->memberSetIs(vni)->memberDel(h); },
+   using Change = std::function<void(StatusTree&, Kind, Spare const&)>;
+   auto groups = [](StatusTree& t) { return t.entry(*t.hosts, 2, &V2::GroupSetStatus::GroupSetStatusIs); };
+   std::vector<Kind> const all = {flow, flowSet, host}, flowOnly = {flow}, hostOnly = {host};
+   std::tuple<char const*, std::vector<Kind>, Change, HS> const cases[] = {
+       {"result withdrawn", all, [](StatusTree& t, Kind k, Spare const&) { t.withdraw(k, 2); }, HS::pending},
+       {"device withdrawn", flowOnly, [](StatusTree& t, Kind, Spare const&) { t.withdraw(flowSet, 2); },
         HS::pending},
-       {host, "VNI withdrawn",
-        [&](StatusTree& t, Spare const&) { groups(t)->groupIs(web)->memberSetDel(vni); }, HS::pending},
-       {host, "group withdrawn", [&](StatusTree& t, Spare const&) { groups(t)->groupDel(web); }, HS::pending},
-       {flow, "flow withdrawn", [&](StatusTree& t, Spare const&) { source(t, flow)->flowDel(f); },
+       {"VNI withdrawn", hostOnly,
+        [&](StatusTree& t, Kind, Spare const&) { groups(t)->groupIs(web)->memberSetDel(hostVni); },
         HS::pending},
+       {"group withdrawn", hostOnly, [&](StatusTree& t, Kind, Spare const&) { groups(t)->groupDel(web); },
+        HS::pending},
+       {"network VRF entry dropped", all,
+        [](StatusTree& t, Kind k, Spare const&) { t.switchDir(t.top(k), 2)->entryDel("red"); }, HS::pending},
+       {"switch directory dropped", all,
+        [](StatusTree& t, Kind k, Spare const&) { t.top(k).entryDel(sw(2).stringValue()); }, HS::pending},
+       {"network VRF entry replaced", all,
+        [](StatusTree& t, Kind k, Spare const& spare) {
+           t.switchDir(t.top(k), 2)->entryIs("red", spare.inError);
+        },
+        HS::error},
+       // The old tree lives on in `t`, so the new one cannot take its place in memory.
+       {"directory tree replaced", all,
+        [](StatusTree& t, Kind k, Spare const& spare) {
+           k == host ? t.root->globalGroupSetStatusDirIs(spare.tree)
+                     : t.root->globalFragmentStatusDirIs(spare.tree);
+        },
+        HS::error},
    };
-   for (Kind kind : {flow, flowSet, host}) {
-      if (kind != host) {
-         cases.push_back(
-             {kind, "device withdrawn",
-              [&, kind](StatusTree& t, Spare const&) {
-                 static_cast<V2::FragmentStatus*>(entry(t, kind).get())->flowSourceDel(fw.value());
-              },
-              HS::pending});
+   for (auto const& [what, kinds, change, after] : cases) {
+      for (Kind k : kinds) {
+         SCOPED_TRACE(std::string(what) + " for kind " + std::to_string(k));
+         StatusTree t;
+         t.switches({1, 2});
+         for (unsigned n : {1u, 2u}) t.switchDir(t.top(k), n)->entryIs("red", published(k, HS::success));
+         Spare const spare{published(k, HS::error), Zat::Ptr<Zat::Dir>(new Zat::Dir("fresh"))};
+         for (unsigned n : {1u, 2u}) {
+            Zat::Ptr<Zat::Dir> dir(new Zat::Dir(sw(n).stringValue()));
+            dir->entryIs("red", published(k, n == 1 ? HS::success : HS::error));
+            spare.tree->entryIs(sw(n).stringValue(), dir);
+         }
+         Zat::Ptr<StatusBase> const st = StatusTree::status(k);
+         st->updateAggregateStatus(t.netVrf, sw(1));
+         EXPECT_EQ(st->state(), HS::success);
+         change(t, k, spare);
+         st->updateAggregateStatus(t.netVrf, sw(1));
+         EXPECT_EQ(st->state(), after);
+         EXPECT_EQ(pendingOf(*st), "2");  // pending or in error, switch 2 holds the status back
       }
-      cases.push_back(
-          {kind, "network VRF entry dropped",
-           [&, kind](StatusTree& t, Spare const&) { t.switchDir(top(t, kind), 2)->entryDel("red"); },
-           HS::pending});
-      cases.push_back({kind, "switch directory dropped",
-                       [&, kind](StatusTree& t, Spare const&) { top(t, kind).entryDel(sw(2).stringValue()); },
-                       HS::pending});
-      cases.push_back({kind, "network VRF entry replaced",
-                       [&, kind](StatusTree& t, Spare const& spare) {
-                          t.switchDir(top(t, kind), 2)->entryIs("red", spare.inError);
-                       },
-                       HS::error});
-      // The old tree lives on in `t`, so the new one cannot take its place in memory.
-      cases.push_back({kind, "directory tree replaced",
-                       [&, kind](StatusTree& t, Spare const& spare) {
-                          if (kind == host)
-                             t.root->globalGroupSetStatusDirIs(spare.tree);
-                          else
-                             t.root->globalFragmentStatusDirIs(spare.tree);
-                       },
-                       HS::error});
-   }
-   for (Case const& c : cases) {
-      SCOPED_TRACE(std::string(c.what) + " for kind " + std::to_string(c.kind));
-      StatusTree t;
-      t.switches({1, 2});
-      for (unsigned n : {1u, 2u})
-         t.switchDir(top(t, c.kind), n)->entryIs("red", published(c.kind, HS::success));
-      Spare const spare{published(c.kind, HS::error), Zat::Ptr<Zat::Dir>(new Zat::Dir("fresh"))};
-      for (unsigned n : {1u, 2u}) {
-         Zat::Ptr<Zat::Dir> dir(new Zat::Dir(sw(n).stringValue()));
-         dir->entryIs("red", published(c.kind, n == 1 ? HS::success : HS::error));
-         spare.tree->entryIs(sw(n).stringValue(), dir);
-      }
-      Zat::Ptr<StatusBase> st = c.kind == flow ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, f))
-                                : c.kind == flowSet
-                                    ? Zat::Ptr<StatusBase>(FlowSetStatus::FlowSetStatusIs("red", fw))
-                                    : HostStatus::HostStatusIs("red", web, vni, h);
-      st->updateAggregateStatus(t.netVrf, sw(1));
-      EXPECT_EQ(st->state(), HS::success);
-      c.change(t, spare);
-      st->updateAggregateStatus(t.netVrf, sw(1));
-      EXPECT_EQ(st->state(), c.after);
-      EXPECT_EQ(pendingOf(*st), "2");  // pending or in error, switch 2 holds the status back
    }
 }
 
@@ -379,14 +347,10 @@ TEST(VelL3V2Status, RandomTreesAgainstTheStepByStepFold) {
    auto pick = [&](unsigned n) { return unsigned(rng() % n); };
    V2::KroTimestamp const stamps[] = {{}, stamp(1, 5.0), stamp(1, 6.0), stamp(2, 5.0)};
    V2::FlowOrder const orders[] = {{0, 9000}, {1, 9000}};
-   V2::FlowKey const f("f");
-   V2::MemberKey const h("h");
    for (int round = 0; round < 300; ++round) {
       StatusTree t;
-      unsigned const kind = pick(3);
-      Zat::Ptr<StatusBase> st = kind == 0   ? Zat::Ptr<StatusBase>(FlowStatus::FlowStatusIs("red", fw, f))
-                                : kind == 1 ? Zat::Ptr<StatusBase>(FlowSetStatus::FlowSetStatusIs("red", fw))
-                                            : HostStatus::HostStatusIs("red", web, Ipkit::Vni(5), h);
+      Kind const kind = Kind(pick(3));
+      Zat::Ptr<StatusBase> const st = StatusTree::status(kind);
       for (unsigned n = 1; n <= 8; ++n) {
          if (pick(4) == 0) continue;  // not in the network VRF
          if (pick(5) != 0) t.switches({n});
@@ -400,32 +364,24 @@ TEST(VelL3V2Status, RandomTreesAgainstTheStepByStepFold) {
          for (unsigned n = step == 0 ? 1 : 1 + pick(8), last = step == 0 ? 8 : n; n <= last; ++n) {
             auto groups = [&] { return t.entry(*t.hosts, n, &V2::GroupSetStatus::GroupSetStatusIs); };
             switch (pick(step == 0 ? 2 : 5)) {
-               case 0: {  // a new result
+               case 0: {  // a new result: a flow's has an order, the others' a time stamp
                   HS const s = HS(pick(6));
                   bool const ready = pick(2);
                   V2::KroTimestamp const ts = stamps[pick(4)];
-                  if (kind == 2) {
-                     auto m = t.member(n, web, Ipkit::Vni(5), h);
-                     m->stateIs(s), m->readyToDeleteIs(ready), m->kroTimestampIs(ts);
-                  } else if (kind == 1) {
-                     auto src = t.source(n, fw);
-                     src->stateIs(s), src->readyToDeleteIs(ready), src->kroTimestampIs(ts);
-                  } else {
-                     auto fl = t.source(n, fw)->flowIs(f);
-                     fl->stateIs(s), fl->readyToDeleteIs(ready), fl->orderIs(orders[pick(2)]);
-                  }
+                  auto set = [&](auto const& r) { return r->stateIs(s), r->readyToDeleteIs(ready), r; };
+                  if (kind == host)
+                     set(t.member(n, web, hostVni, hostKey))->kroTimestampIs(ts);
+                  else if (kind == flowSet)
+                     set(t.source(n, fw))->kroTimestampIs(ts);
+                  else
+                     set(t.source(n, fw)->flowIs(flowKey))->orderIs(orders[pick(2)]);
                   break;
                }
                case 1:  // the result withdrawn
-                  if (kind == 2)
-                     groups()->groupIs(web)->memberSetIs(Ipkit::Vni(5))->memberDel(h);
-                  else if (kind == 1)
-                     t.entry(*t.flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceDel(fw.value());
-                  else
-                     t.source(n, fw)->flowDel(f);
+                  t.withdraw(kind, n);
                   break;
                case 2:  // the switch's directory dropped
-                  (kind == 2 ? t.hosts : t.flows)->entryDel(sw(n).stringValue());
+                  t.top(kind).entryDel(sw(n).stringValue());
                   break;
                case 3:  // the switch leaves or joins the network VRF
                   if (t.netVrf->switchVrfHas(sw(n)))
@@ -434,14 +390,14 @@ TEST(VelL3V2Status, RandomTreesAgainstTheStepByStepFold) {
                      t.switches({n});
                   break;
                case 4:  // a level above the result withdrawn
-                  if (kind == 2 && pick(2))
-                     groups()->groupIs(web)->memberSetDel(Ipkit::Vni(5));
-                  else if (kind == 2)
+                  if (kind == host && pick(2))
+                     groups()->groupIs(web)->memberSetDel(hostVni);
+                  else if (kind == host)
                      groups()->groupDel(web);
-                  else if (kind == 1)
+                  else if (kind == flowSet)
                      t.switchDir(*t.flows, n)->entryDel(t.netVrf->name());
                   else
-                     t.entry(*t.flows, n, &V2::FragmentStatus::FragmentStatusIs)->flowSourceDel(fw.value());
+                     t.withdraw(flowSet, n);  // the device, above the flow
                   break;
             }
          }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
 
 #include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
@@ -25,9 +24,7 @@ using testing_text::rangeError;
 
 TEST(ZatgenFeatures, ScalarKindsRenderAndParseBack) {
    Scalars s;
-   EXPECT_EQ(s.large(), 7u);  // schema default
-   EXPECT_EQ(s.label(), Zat::String("x"));
-   EXPECT_FALSE(bool(s));  // defaults from the schema are the default value
+   EXPECT_FALSE(bool(s));  // defaults from the schema ('large' and 'label' below) are the default value
    EXPECT_EQ(Scalars::limit(), 65535);
    EXPECT_EQ(valueToStrep(s),
              Zat::String("Value('ZatgenTest::Scalars', ** {'small': 0, 'medium': 0, 'large': 7, "
@@ -47,9 +44,6 @@ TEST(ZatgenFeatures, ScalarKindsRenderAndParseBack) {
                        "'huge': 18446744073709551615, 'flag': True, 'when': 1712345678.25, "
                        "'label': 'it\\'s\\x00', 'colour': 'blue'})"));
    EXPECT_EQ(Zat::strepToValue<Scalars>(text.view()), s);
-   std::ostringstream os;
-   os << s;
-   EXPECT_EQ(os.str(), text.str());
 }
 
 TEST(ZatgenFeatures, ParseErrorsNameTheAttribute) {
@@ -83,17 +77,11 @@ TEST(ZatgenFeatures, EnumerationSupport) {
       EXPECT_EQ(ColourInstance(stringValue(c)), c);
       EXPECT_EQ(ColourInstance(unsigned(c)), c);
    }
-   EXPECT_EQ(ColourInstance(2u), Colour::blue);
    EXPECT_THROW(ColourInstance(3u), Zat::RangeException);
    EXPECT_THROW(ColourInstance(Zat::String("Green")), Zat::RangeException);
-   EXPECT_EQ(stringValue(Colour::green), Zat::String("green"));
    EXPECT_EQ(valueToStrep(Colour::green), Zat::String("'green'"));
    EXPECT_EQ(Zat::strepToValue<Colour>("'blue'"), Colour::blue);
    EXPECT_THROW(Zat::strepToValue<Colour>("blue"), Zat::RangeException);
-   std::ostringstream os;
-   os << Colour::red;
-   EXPECT_EQ(os.str(), "red");
-   EXPECT_EQ(ColourTypeInfo().fullName, "ZatgenTest::Colour");
 }
 
 TEST(ZatgenFeatures, BareValueAndNesting) {

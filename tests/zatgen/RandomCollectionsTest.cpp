@@ -105,31 +105,33 @@ Item item(Zat::Ptr<T> const& p) {
 // Each collection of the root through its own typed members: `id` is the attribute id it publishes
 // under, `values` how many values a key may take; deletion checks its answer.
 
+// clang-format off
+#define TYPED_MEMBERS(name, keyOf)                                                      \
+   static constexpr int id = Root::AttrId::name;                                        \
+   static auto key(int n) { return keyOf(n); }                                          \
+   static void delAll(Root& r) { r.name##DelAll(); }                                    \
+   static std::size_t size(Root const& r) { return r.name##Size(); }                    \
+   static auto const& coll(Root const& r) { return r.name##Collection(); }              \
+   static auto iter(Root const& r) { return r.name##Iter(); }
+// clang-format on
+
 struct Tag {  // value set
-   static constexpr int id = 261, values = 0;
-   static Zat::String key(int n) { return skey(n); }
+   TYPED_MEMBERS(tag, skey)
+   static constexpr int values = 0;
    static Obj is(Root& r, int n, int) { return r.tagIs(skey(n)), Obj(); }
    static void del(Root& r, int n, Element const* e) { EXPECT_EQ(r.tagDel(skey(n)), e != nullptr); }
-   static void delAll(Root& r) { r.tagDelAll(); }
-   static std::size_t size(Root const& r) { return r.tagSize(); }
    static Look look(Root const& r, int n) { return {r.tagHas(skey(n)), {}}; }
-   static auto const& coll(Root const& r) { return r.tagCollection(); }
-   static auto iter(Root const& r) { return r.tagIter(); }
 };
 struct Score {  // value map
-   static constexpr int id = 262, values = 3;
-   static Zat::String key(int n) { return skey(n); }
+   TYPED_MEMBERS(score, skey)
+   static constexpr int values = 3;
    static Obj is(Root& r, int n, int v) { return r.scoreIs(skey(n), std::uint32_t(v)), Obj(); }
    static void del(Root& r, int n, Element const* e) { EXPECT_EQ(r.scoreDel(skey(n)), e != nullptr); }
-   static void delAll(Root& r) { r.scoreDelAll(); }
-   static std::size_t size(Root const& r) { return r.scoreSize(); }
    static Look look(Root const& r, int n) { return {r.scoreHas(skey(n)), {int(r.score(skey(n))), {}}}; }
-   static auto const& coll(Root const& r) { return r.scoreCollection(); }
-   static auto iter(Root const& r) { return r.scoreIter(); }
 };
 struct MemberColl {  // entity collection: find-or-create by name, refused with another weight
-   static constexpr int id = 263, values = 3;
-   static Zat::String key(int n) { return skey(n); }
+   TYPED_MEMBERS(member, skey)
+   static constexpr int values = 3;
    static Obj is(Root& r, int n, int w) {
       // Refused, and nothing changes: not even the version an unchecked walk compares.
       auto const version = r.memberCollection().version();
@@ -143,31 +145,23 @@ struct MemberColl {  // entity collection: find-or-create by name, refused with 
    static void del(Root& r, int n, Element const* e) {
       EXPECT_EQ(r.memberDel(skey(n)), e ? e->object : nullptr);
    }
-   static void delAll(Root& r) { r.memberDelAll(); }
-   static std::size_t size(Root const& r) { return r.memberSize(); }
    static Look look(Root const& r, int n) {
       Zat::Ptr<Member> m = r.member(skey(n));
       return {r.memberHas(skey(n)), m ? Element{int(m->weight()), m} : Element{}};
    }
-   static auto const& coll(Root const& r) { return r.memberCollection(); }
-   static auto iter(Root const& r) { return r.memberIter(); }
 };
 struct ChildMap {  // ordered entity map: children get a parent link and lose it on removal
-   static constexpr int id = 264, values = 0;
-   static std::uint32_t key(int n) { return ikey(n); }
+   TYPED_MEMBERS(child, ikey)
+   static constexpr int values = 0;
    static Obj is(Root& r, int n, int) { return r.childIs(ikey(n)); }
    static void del(Root& r, int n, Element const* e) {
       EXPECT_EQ(r.childDel(ikey(n)), e ? e->object : nullptr);
    }
-   static void delAll(Root& r) { r.childDelAll(); }
-   static std::size_t size(Root const& r) { return r.childSize(); }
    static Look look(Root const& r, int n) { return {r.childHas(ikey(n)), {0, r.child(ikey(n))}}; }
-   static auto const& coll(Root const& r) { return r.childCollection(); }
-   static auto iter(Root const& r) { return r.childIter(); }
 };
 struct History {  // ordered value map
-   static constexpr int id = 265, values = 3;
-   static std::uint32_t key(int n) { return ikey(n); }
+   TYPED_MEMBERS(history, ikey)
+   static constexpr int values = 3;
    static Obj is(Root& r, int n, int v) {
       return r.historyIs(ikey(n), Zat::String(std::to_string(v))), Obj();
    }
@@ -175,15 +169,12 @@ struct History {  // ordered value map
    static void del(Root& r, int n, Element const* e) {
       EXPECT_EQ(r.historyDel(ikey(n)).str(), e ? std::to_string(e->value) : "");
    }
-   static void delAll(Root& r) { r.historyDelAll(); }
-   static std::size_t size(Root const& r) { return r.historySize(); }
    static Look look(Root const& r, int n) {
       Zat::String const v = r.history(ikey(n));
       return {r.historyHas(ikey(n)), {v.empty() ? 0 : std::stoi(v.str()), {}}};
    }
-   static auto const& coll(Root const& r) { return r.historyCollection(); }
-   static auto iter(Root const& r) { return r.historyIter(); }
 };
+#undef TYPED_MEMBERS
 
 // ------------------------------------------------------------------------------------------------------
 // The driver: a root, the model of one of its collections, and the notifications the current step is
