@@ -39,7 +39,7 @@
 #include "CollBench/CollectionsBenchTypes.h"
 #include "Ipkit/IpGenAddr.h"
 #include "Zat/Collections.h"
-#include "support/KeepFreedMemory.h"
+#include "support/Heap.h"
 
 namespace {
 
@@ -257,20 +257,12 @@ void perOp(benchmark::State& st, std::size_t opsPerIteration) {
                                              benchmark::Counter::kIsIterationInvariantRate |
                                                  benchmark::Counter::kInvert);
 }
-// Every benchmark starts from a consolidated heap: a million small entities freed by the one before
-// would otherwise be merged inside the next one's timed allocations. A large request makes the allocator
-// merge its free chunks; unlike malloc_trim it gives no page back, so nobody pays for fresh ones.
-void settleHeap() {
-   void* p = std::malloc(std::size_t(1) << 20);
-   benchmark::DoNotOptimize(p);
-   std::free(p);
-}
 std::size_t batchFor(std::size_t n) { return std::max<std::size_t>(1, 100000 / n); }
 
 template <class C>
 void insertAll(benchmark::State& st, std::size_t n) {
    auto const& keys = keysFor<typename C::Key>(n);
-   settleHeap();
+   BenchSupport::settleHeap();  // every benchmark starts from a consolidated heap
    std::size_t const batch = batchFor(n);
    std::vector<std::optional<C>> tables(batch);
    for (auto _ : st) {
@@ -290,7 +282,7 @@ void insertAll(benchmark::State& st, std::size_t n) {
 template <class C>
 void eraseAll(benchmark::State& st, std::size_t n) {
    auto const& keys = keysFor<typename C::Key>(n);
-   settleHeap();
+   BenchSupport::settleHeap();
    std::size_t const batch = batchFor(n);
    std::vector<std::optional<C>> tables(batch);
    for (auto _ : st) {
@@ -313,7 +305,7 @@ void eraseAll(benchmark::State& st, std::size_t n) {
 template <class C, bool Present>
 void findAll(benchmark::State& st, std::size_t n) {
    auto const& keys = keysFor<typename C::Key>(n);
-   settleHeap();
+   BenchSupport::settleHeap();
    auto const& probes = Present ? keys.shuffled : keys.absent;
    C t;
    for (auto const& k : keys.present) t.insert(k);
@@ -329,7 +321,7 @@ void findAll(benchmark::State& st, std::size_t n) {
 template <class C>
 void walkAll(benchmark::State& st, std::size_t n) {
    auto const& keys = keysFor<typename C::Key>(n);
-   settleHeap();
+   BenchSupport::settleHeap();
    C t;
    for (auto const& k : keys.present) t.insert(k);
    for (auto _ : st) benchmark::DoNotOptimize(t.walk());

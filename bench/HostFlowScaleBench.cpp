@@ -18,6 +18,7 @@
 #include <pthread.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,7 @@
 
 #include "Vel/VelL3V2LocalTypes.h"
 #include "support/CountingAllocator.h"
-#include "support/KeepFreedMemory.h"
+#include "support/Heap.h"
 #include "support/SummaryReporter.h"
 
 namespace {
@@ -422,17 +423,20 @@ char const* const phaseNames[] = {"build", "release", "drop"};
 template <class Model>
 void run(benchmark::State& st, Phase phase, bool (*check)(Model const&)) {
    for (auto _ : st) {
-      if (phase != build) st.PauseTiming();
+      st.PauseTiming();
       auto model = std::make_unique<Model>();
-      if (phase != build) st.ResumeTiming();
-      model->build();
-      if (phase == build) st.PauseTiming();
-      if (!check(*model)) st.SkipWithError("the model does not hold what was built");
-      if (phase != build) st.ResumeTiming();
+      if (phase != build) model->build();
+      if (phase != build && !check(*model)) st.SkipWithError("the model does not hold what was built");
+      BenchSupport::settleHeap();  // the last iteration's frees are merged here, not in the timed steps
+      st.ResumeTiming();
+      if (phase == build) model->build();
       if (phase == release) model->release();
+      if (phase == drop) model.reset();
+      st.PauseTiming();
+      if (phase == build && !check(*model)) st.SkipWithError("the model does not hold what was built");
       if (phase == release && !model->empty()) st.SkipWithError("release left something behind");
       model.reset();
-      if (phase == build) st.ResumeTiming();
+      st.ResumeTiming();
    }
 }
 
@@ -491,8 +495,20 @@ int main(int argc, char** argv) {
    // The timed runs count nothing: counting costs each allocation alike, and the models differ in how
    // many they make. Only the footprints count.
    BenchSupport::countHeap(false);
-   benchmark::Initialize(&argc, argv);
-   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+   // One run of each contender swings by a quarter on a shared machine, and the two swing apart. Unless
+   // told otherwise, each runs five times, the contenders interleaved at random, and the summary takes
+   // each one's median.
+   std::vector<char*> args(argv, argv + argc);
+   std::string repetitions = "--benchmark_repetitions=5", aggregates = "--benchmark_display_aggregates_only=true",
+               interleave = "--benchmark_enable_random_interleaving=true";
+   if (std::none_of(args.begin(), args.end(), [](char const* a) {
+          return std::strncmp(a, "--benchmark_repetitions", 23) == 0;
+       })) {
+      args.insert(args.begin() + 1, {repetitions.data(), aggregates.data(), interleave.data()});
+   }
+   int count = int(args.size());
+   benchmark::Initialize(&count, args.data());
+   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
    keys(), velKeys();
    for (int p = 0; p < 3; ++p) {
       Phase const phase = Phase(p);
