@@ -157,11 +157,14 @@ class Const(Member):
 
     def declare(self, w):
         t = self.type.cpp
-        # Scalars are compile-time constants; a value built from a literal may allocate.
-        constexpr = "constexpr " if self.type.by_value else ""
-        noexcept = " noexcept" if self.type.by_value else ""
-        w.inline(f"static {constexpr}{t} {self.name}(){noexcept}",
-                 f"return {t}{cpp_literal(self.type, self.flags['const'])};")
+        literal = cpp_literal(self.type, self.flags['const'])
+        if self.type.by_value:  # scalars are compile-time constants
+            w.inline(f"static constexpr {t} {self.name}() noexcept", f"return {t}{literal};")
+        else:
+            # A value built from a literal may allocate: it is built once, not at every call (a level's
+            # fixed requestor names are passed on each request).
+            w(f"static {t} const& {self.name}() {{").indent()
+            w(f"static {t} const value{literal};")("return value;").dedent()("}")
 
     def generic_case(self, g):
         return "Zat::gen::readOnly", ["op", f"self.{self.name}()", "value"]
