@@ -84,7 +84,6 @@ class HashTable {
    void swap(HashTable& o) noexcept {
       std::swap(seed_, o.seed_);
       std::swap(hashes_, o.hashes_);
-      std::swap(entries_, o.entries_);
       std::swap(shift_, o.shift_);
       std::swap(size_, o.size_);
       std::swap(version_, o.version_);
@@ -105,7 +104,7 @@ class HashTable {
          std::uint32_t const hi = hashes_[i];
          if (hi == 0 || hi > h) return npos;
          if (hi == h) {
-            Key const& ki = Traits::key(entries_[i]);
+            Key const& ki = Traits::key(entries()[i]);
             if (ki == k) return i;
             if (k < ki) return npos;
          }
@@ -114,11 +113,11 @@ class HashTable {
    }
    Entry* find(Key const& k) noexcept {
       std::size_t i = findIndex(k);
-      return i == npos ? nullptr : &entries_[i];
+      return i == npos ? nullptr : &entries()[i];
    }
    Entry const* find(Key const& k) const noexcept {
       std::size_t i = findIndex(k);
-      return i == npos ? nullptr : &entries_[i];
+      return i == npos ? nullptr : &entries()[i];
    }
 
    // Finds the entry of `k`, or inserts make() (which must hold key `k`) when there is none. Answers the
@@ -133,8 +132,8 @@ class HashTable {
             std::uint32_t const hi = hashes_[i];
             if (hi == 0 || hi > h) break;
             if (hi == h) {
-               Key const& ki = Traits::key(entries_[i]);
-               if (ki == k) return {&entries_[i], false};
+               Key const& ki = Traits::key(entries()[i]);
+               if (ki == k) return {&entries()[i], false};
                if (k < ki) break;
             }
          }
@@ -146,27 +145,29 @@ class HashTable {
          }
          // Build the new entry before touching the table so that a throwing constructor changes nothing.
          Entry fresh(make());
+         Entry* const e = entries();
          for (std::size_t m = j; m > i; --m) {
-            ::new (&entries_[m]) Entry(std::move(entries_[m - 1]));
-            entries_[m - 1].~Entry();
+            ::new (&e[m]) Entry(std::move(e[m - 1]));
+            e[m - 1].~Entry();
             hashes_[m] = hashes_[m - 1];
          }
-         ::new (&entries_[i]) Entry(std::move(fresh));
+         ::new (&e[i]) Entry(std::move(fresh));
          hashes_[i] = h;
          ++size_;
          ++version_;
-         return {&entries_[i], true};
+         return {&e[i], true};
       }
    }
 
    // Removes the entry at `i`, moving it into `*out` when given; later entries of the run shift back.
    void eraseAt(std::size_t i, Entry* out = nullptr) noexcept {
-      if (out) *out = std::move(entries_[i]);
-      entries_[i].~Entry();
+      Entry* const e = entries();
+      if (out) *out = std::move(e[i]);
+      e[i].~Entry();
       std::size_t j = i + 1;
       for (std::size_t const n = slots(); j < n && hashes_[j] != 0 && home(hashes_[j]) < j; ++j) {
-         ::new (&entries_[j - 1]) Entry(std::move(entries_[j]));
-         entries_[j].~Entry();
+         ::new (&e[j - 1]) Entry(std::move(e[j]));
+         e[j].~Entry();
          hashes_[j - 1] = hashes_[j];
       }
       hashes_[j - 1] = 0;
@@ -194,12 +195,12 @@ class HashTable {
       for (std::size_t i = home(h), n = slots(); i < n; ++i) {
          std::uint32_t const hi = hashes_[i];
          if (hi == 0) continue;
-         if (hi > h || (hi == h && k < Traits::key(entries_[i]))) return i;
+         if (hi > h || (hi == h && k < Traits::key(entries()[i]))) return i;
       }
       return npos;
    }
-   Entry& at(std::size_t i) noexcept { return entries_[i]; }
-   Entry const& at(std::size_t i) const noexcept { return entries_[i]; }
+   Entry& at(std::size_t i) noexcept { return entries()[i]; }
+   Entry const& at(std::size_t i) const noexcept { return entries()[i]; }
    std::uint32_t hashAt(std::size_t i) const noexcept { return hashes_[i]; }
 
    // Same entries: equal sizes and, walked side by side in their common order, equal entries.
@@ -207,7 +208,7 @@ class HashTable {
       if (&a == &b) return true;
       if (a.size_ != b.size_) return false;
       for (std::size_t i = a.first(), j = b.first(); i != npos; i = a.next(i), j = b.next(j)) {
-         if (a.hashes_[i] != b.hashes_[j] || !Traits::equal(a.entries_[i], b.entries_[j])) return false;
+         if (a.hashes_[i] != b.hashes_[j] || !Traits::equal(a.entries()[i], b.entries()[j])) return false;
       }
       return true;
    }
@@ -217,6 +218,12 @@ class HashTable {
    // ordered runs keep a miss as short as a hit, so the table can be filled as densely as the flat
    // tables it is measured against; for entries of many bytes that density is most of its memory.
    static constexpr std::size_t kLoadNum = 7, kLoadDen = 8;
+
+   // The entries follow the hashes in the table's one block; their place is worked out rather than kept,
+   // which keeps the header (24 bytes), and every entity holding a collection, 8 bytes smaller.
+   Entry* entries() const noexcept {
+      return reinterpret_cast<Entry*>(reinterpret_cast<char*>(hashes_) + entriesOffset(slots()));
+   }
 
    std::size_t capacity() const noexcept { return shift_ >= 32 ? 0 : std::size_t(1) << (32 - shift_); }
    std::size_t slots() const noexcept { return slotsFor(capacity()); }
@@ -247,7 +254,6 @@ class HashTable {
       void* block = ::operator new(entriesOffset(slots) + slots * sizeof(Entry));
       hashes_ = static_cast<std::uint32_t*>(block);
       std::fill_n(hashes_, slots, 0u);  // all empty
-      entries_ = reinterpret_cast<Entry*>(static_cast<char*>(block) + entriesOffset(slots));
       shift_ = shift;
    }
 
@@ -263,9 +269,11 @@ class HashTable {
       HashTable bigger(seed_);
       bigger.allocate(shift);
       std::size_t pos = 0;
+      Entry* const from = entries();
+      Entry* const to = bigger.entries();
       for (std::size_t i = first(); i != npos; i = next(i)) {
          pos = std::max(pos, bigger.home(hashes_[i]));
-         ::new (&bigger.entries_[pos]) Entry(std::move(entries_[i]));
+         ::new (&to[pos]) Entry(std::move(from[i]));
          bigger.hashes_[pos] = hashes_[i];
          ++bigger.size_;
          ++pos;
@@ -287,7 +295,7 @@ class HashTable {
       allocate(o.shift_);
       try {
          for (std::size_t i = o.first(); i != npos; i = o.next(i)) {
-            ::new (&entries_[i]) Entry(o.entries_[i]);
+            ::new (&entries()[i]) Entry(o.entries()[i]);
             hashes_[i] = o.hashes_[i];
             ++size_;
          }
@@ -299,18 +307,17 @@ class HashTable {
 
    void release() noexcept {
       if (!hashes_) return;
+      Entry* const e = entries();
       for (std::size_t i = 0, n = slots(); i < n; ++i) {
-         if (hashes_[i] != 0) entries_[i].~Entry();
+         if (hashes_[i] != 0) e[i].~Entry();
       }
       ::operator delete(hashes_);
       hashes_ = nullptr;
-      entries_ = nullptr;
       shift_ = 32;
       size_ = 0;
    }
 
    std::uint32_t* hashes_ = nullptr;
-   Entry* entries_ = nullptr;
    std::uint32_t seed_ = 0;
    std::uint32_t size_ = 0;
    std::uint32_t version_ = 0;
