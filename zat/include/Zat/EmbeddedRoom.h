@@ -46,9 +46,6 @@ class EmbeddedRoom {
       return Ptr<T>(p);
    }
 
-   // Whether `p` lives in this room.
-   bool holds(T const* p) const noexcept { return p && static_cast<T const*>(part_) == p; }
-
    // The owner's zeroReferencesIs: destroys `owner` (whose member this room is) and frees its block, or,
    // when others still hold the part, leaves the block to the part's last release.
    void releaseOwner(PtrInterface* owner) noexcept {
