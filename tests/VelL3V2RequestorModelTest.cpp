@@ -85,7 +85,7 @@ TEST(RequestorModel, HostLevelsMatchTheModel) {
       auto root = LocalData::LocalDataIs("root");
       Rows m;
       for (int step = 0; step < 400; ++step) {
-         SCOPED_TRACE(std::to_string(round) + "/" + std::to_string(step));
+         SCOPED_TRACE(testing::Message() << round << "/" << step);
          std::string const n = pick("n"), g = pick("g"), r = pick("r"), h = pick("h"),
                            v = std::to_string(10 + rng() % 3);
          VelL3::V2::GroupName const gn(g);
