@@ -74,10 +74,10 @@ class Owned(Member):
         T, n, E = self.owner.name, self.name, self.type.cpp
         creator = self.target.creator
         args = ", ".join(name for _, name in creator)
-        same = " && ".join(f"{n}_->{name}() == {name}" for _, name in creator) or "true"
+        same = "".join(f" && {n}_->{name}() == {name}" for _, name in creator)
         publish = f"publishChange(AttrId::{n});" if self.publishes else ""
         w.call(f"Zat::Ptr<{E}> {T}::{n}Is", [f"{t.param} {name}" for t, name in creator], " {").indent()
-        one = f"if ({n}_ && {same}) return {n}_;"
+        one = f"if ({n}_{same}) return {n}_;"
         if len(one) <= w.room():
             w(one)
         else:
