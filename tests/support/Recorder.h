@@ -9,7 +9,9 @@
 struct Recorder : Zat::Notifiee {
    std::vector<std::string> seen;
    void onChange(Zat::PtrInterface const&, std::uint16_t attrId, Zat::KeyRef const& key) override {
-      seen.push_back(std::to_string(attrId) + (key.empty() ? "" : ":" + key.text().str()));
+      std::string line = std::to_string(attrId);
+      if (!key.empty()) line.append(":").append(key.text().view());
+      seen.push_back(std::move(line));
    }
    std::vector<std::string> take() { return std::exchange(seen, {}); }
 };
