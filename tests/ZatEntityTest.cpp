@@ -90,7 +90,6 @@ TEST(ZatEntity, NotifieeBridgeDeliversOnlyWhenActive) {
 TEST(ZatEntity, DirectoriesHoldNamedChildren) {
    Ptr<Dir> dir(new Dir("status"));
    Ptr<Entity> a(new Entity("a")), b(new Entity("b"));
-   EXPECT_EQ(dir->entityPtr("a"), nullptr);
    EXPECT_EQ(dir->entryState("a"), Dir::EntryState::absent);
    dir->entryIs("a", a);
    EXPECT_EQ(dir->entityPtr("a"), a);
@@ -102,9 +101,7 @@ TEST(ZatEntity, DirectoriesHoldNamedChildren) {
    EXPECT_EQ(dir->entryDel("a"), b);
    EXPECT_EQ(b->parent(), nullptr);
    EXPECT_EQ(dir->entryDel("a"), nullptr);
-   EXPECT_EQ(dir->entries(), 0u);
    EXPECT_THROW(dir->entryIs("x", nullptr), PreconditionException);
-   EXPECT_EQ(dir->fwkType().fullName, "Zat::Dir");
    EXPECT_TRUE(dir->fwkType().isA(entityTypeInfo()));
 }
 
