@@ -28,17 +28,8 @@ def missing(lines, expected):
 
 # What every run tells after the routes, whatever table it read.
 STORY = [
-    "   getPriority('groupRedirect', 10.1.0.0/24) = 9896",
-    "   getPriority('groupRedirect', 2001:db8:1::/64) = 9936",
-    "   getPriority('northboundRedirect', 198.51.100.0/24) = 9765",
     "   getPriority('groupRedirect', 0.0.0.0/0) is refused: Default subnet should not be present",
-    "     Preference: 0 Priority: 9896: redirect 1, group band 1, northbound band 0",
-    "     Preference: 0 Priority: 9765: redirect 1, group band 0, northbound band 1",
-    "     Preference: 1 Priority: 9896: redirect 0, group band 0, northbound band 0",
-    "   host sets of red, requested by GroupCreator GroupStatusReader",
     "     group db, requested by GroupCreator",
-    "       VNI 5002, requested by GroupCreator: hosts 10.2.0.21",
-    "     group web, requested by GroupCreator GroupStatusReader",
     "       VNI 5001, requested by GroupCreator GroupStatusReader: hosts 10.1.0.11 10.1.0.12",
     "     device tenant-a:fw1, requested by FlowStatusReader-fw1 VerbatimFlowCreator",
     "       Flow: web-to-db/1 Order:  Preference: 0 Priority: 9896 Origin: web-to-db State: configured "
@@ -71,10 +62,7 @@ class PolicyRoad(unittest.TestCase):
         self.assertEqual((status, err), (0, ""))
         self.assertIsNone(missing(out, [
             "   no routing tables in /nonexistent: a built-in table of 9 routes",
-            "   the firewall withdraws Destination 10.0.0.0/8 via 192.0.2.1",
             "     8 routes, 5 summary routes",
-            "       Destination 10.1.0.0/16 via 192.0.2.2",
-            "     next hop of 10.1.2.3/32: '192.0.2.2'",
             "     next hop of 203.0.113.7/32: '' (no route covers it)",
             "   the firewall adds a default route; it never enters the summary (5 summary routes)",
             "     getDefaultRoute: Destination 0.0.0.0/0 via 192.0.2.254",

@@ -62,14 +62,17 @@ inline std::string quoted(std::string_view text) {
    return q;
 }
 
-// Parsing `text` into a T that already holds `sentinel` must fail and leave both it and the range alone.
+// Parsing `text` into a T that already holds `sentinel` must fail and leave both it and the range alone;
+// answers the failure's message.
 template <class T>
-void expectParseFailsUntouched(std::string_view text, T const& sentinel) {
+std::string expectParseFailsUntouched(std::string_view text, T const& sentinel) {
    Zat::CharRange r(text);
    T v = sentinel;
-   EXPECT_THROW(sequenceToValue(r, &v), Zat::RangeException) << text;
+   std::string const error = rangeError([&] { sequenceToValue(r, &v); });
+   EXPECT_NE(error, "no RangeException") << text;
    EXPECT_EQ(v, sentinel) << text;
    EXPECT_EQ(r.offset(), 0u) << text;
+   return error;
 }
 
 // Values in `expected` order must sort back into it from reverse order.

@@ -17,24 +17,6 @@ concept CreatableHere = requires(std::uint32_t id) {
    T::PrivateIs(id);
 };
 
-TEST(ZatgenEntities, AttributesPublishOnlyRealChanges) {
-   auto root = rootFactory("r");
-   EXPECT_EQ(root->name(), Zat::String("r"));
-   EXPECT_TRUE(root->hasNotificationActive());
-   Recorder rec;
-   root->addLegacyNotifiee(&rec);
-   root->countIs(5);
-   root->countIs(5);
-   root->quietIs(9);  // silent: changes, publishes nothing
-   EXPECT_EQ(root->quiet(), 9u);
-   root->countIs(6);
-   EXPECT_EQ(rec.take(), (Strings{"258", "258"}));
-   EXPECT_EQ(root->iteratorLegacyNotifiee().size(), 1u);
-   root->removeLegacyNotifiee(&rec);
-   root->countIs(7);
-   EXPECT_TRUE(rec.seen.empty());
-}
-
 // What the randomized collection test cannot see: the exact refusal of a re-creation, and children
 // unlinked from their parent when the owner dies while callers still hold them.
 TEST(ZatgenEntities, RefusedRecreationAndOwnerDeath) {
@@ -76,20 +58,20 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    auto text = [](Zat::Any const& e) { return e.strep().str(); };
    auto u32 = [](std::uint32_t n) { return Zat::Any::of(n); };
    Zat::Any v = u32(41);
-   EXPECT_EQ(op(Root::AttrId::count, Zat::AttrOp::write, {}, v), Zat::attrOpDone);  // through the setter
+   // Through the setter, which publishes only a real change; a silent attribute publishes nothing.
+   EXPECT_EQ(op(Root::AttrId::count, Zat::AttrOp::write, {}, v), Zat::attrOpDone);
+   op(Root::AttrId::count, Zat::AttrOp::write, {}, v);
+   root->quietIs(9);
    EXPECT_EQ(root->count(), 41u);
    EXPECT_EQ(rec.take(), (Strings{"258"}));
    EXPECT_EQ(op(Root::AttrId::limit, Zat::AttrOp::write, {}, v), Zat::attrOpNotApplicable);  // a constant
    EXPECT_EQ(op(Root::AttrId::limit, Zat::AttrOp::read, {}, v), Zat::attrOpDone);
    EXPECT_EQ(v.as<std::uint16_t>(), 65535);
-   // Sets: true inserts, false is refused, delete, count, presence; a wrong key type is a type error.
+   // Sets: true inserts, false is refused, delete, presence.
    Zat::Any key = Zat::Any::of(Zat::String("k"));
    Zat::Any yes = Zat::Any::of(true), no = Zat::Any::of(false);
    EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::write, key, yes), Zat::attrOpDone);
    EXPECT_THROW(op(Root::AttrId::tag, Zat::AttrOp::write, key, no), Zat::SetFalseValueException);
-   EXPECT_THROW(op(Root::AttrId::tag, Zat::AttrOp::write, u32(1), yes), Zat::TypeException);
-   EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::count, {}, v), Zat::attrOpDone);
-   EXPECT_EQ(v.as<std::uint32_t>(), 1u);
    EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::del, key, v), Zat::attrOpDone);
    EXPECT_EQ(op(Root::AttrId::tag, Zat::AttrOp::has, key, v), Zat::attrOpDone);
    EXPECT_FALSE(v.as<bool>());
@@ -100,10 +82,6 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    EXPECT_EQ(op(Root::AttrId::member, Zat::AttrOp::write, key, m), Zat::attrOpDone);
    EXPECT_EQ(root->member("k")->weight(), 7u);
    EXPECT_EQ(m.asEntity<Member>(), root->member("k"));
-   EXPECT_THROW(m.asEntity<Root>(), Zat::TypeException);
-   Zat::Any wrongWeight = u32(8);
-   EXPECT_THROW(op(Root::AttrId::member, Zat::AttrOp::write, key, wrongWeight),
-                Zat::ReinstantiationException);
    EXPECT_EQ(op(Root::AttrId::member, Zat::AttrOp::read, Zat::Any::of(Zat::String("nobody")), m),
              Zat::attrOpDone);
    EXPECT_TRUE(m.empty());
@@ -135,11 +113,7 @@ TEST(ZatgenEntities, GenericInterfaceOnAnEntity) {
    EXPECT_THROW(t.methods->iterator(root.get(), Root::AttrId::score, &yes), Zat::TypeException);
    auto name = [](Zat::Any const& e) { return e.asEntity<Member>()->name().str(); };
    EXPECT_EQ(walk(Root::AttrId::member, name), (Strings{"'k'=k"}));
-   for (std::uint32_t k : {3u, 1u, 2u}) {
-      Zat::Any c;
-      EXPECT_EQ(op(Root::AttrId::child, Zat::AttrOp::write, u32(k), c), Zat::attrOpDone);
-      EXPECT_EQ(c.asEntity<Child>()->parent(), root.get());
-   }
+   for (std::uint32_t k : {3u, 1u, 2u}) root->childIs(k);
    auto childId = [](Zat::Any const& e) { return std::to_string(e.asEntity<Child>()->id()); };
    EXPECT_EQ(walk(Root::AttrId::child, childId), (Strings{"1=1", "2=2", "3=3"}));
    Zat::Any const two = u32(2);
@@ -185,6 +159,7 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
    Recorder rec;
    d->addLegacyNotifiee(&rec);
    d->levelIs(3);
+   d->levelIs(3);
    EXPECT_EQ(rec.take(), (Strings{"258"}));
    d->removeLegacyNotifiee(&rec);
    Base const& asBase = *d;
@@ -193,7 +168,6 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
 
    Zat::TypeInfo const& t = Derived::typeInfo();
    EXPECT_EQ(t.base, &Base::typeInfo());
-   EXPECT_EQ(t.attr("level")->id, Base::AttrId::level);
    Zat::Any v, none;
    EXPECT_EQ(Zat::attrOp(t, d.get(), Base::AttrId::level, Zat::AttrOp::read, none, v), Zat::attrOpDone);
    EXPECT_EQ(v.as<std::uint32_t>(), 3u);
@@ -201,7 +175,6 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
    EXPECT_EQ(v.as<Zat::String>(), Zat::String("derived 7"));
    EXPECT_EQ(Zat::attrOp(t, d.get(), Derived::AttrId::code, Zat::AttrOp::read, none, v), Zat::attrOpDone);
    EXPECT_EQ(v.as<std::uint32_t>(), 7u);
-   EXPECT_EQ(Zat::attrOp(t, d.get(), 999, Zat::AttrOp::read, none, v), Zat::attrOpNoSuchAttribute);
    root->derivedDel(7);
    EXPECT_EQ(d->parent(), nullptr);
 
@@ -210,7 +183,6 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
    Zat::Ptr<Named> named = root->namedIs("n1");
    EXPECT_EQ(named->name(), Zat::String("n1"));
    EXPECT_EQ(root->named("n1"), named);
-   EXPECT_EQ(namedFactory("free")->name(), Zat::String("free"));
    Zat::Ptr<NamedById> byId = root->byIdIs("x");
    EXPECT_EQ(byId->name(), Zat::String());
    EXPECT_EQ(root->byId("x"), byId);
@@ -265,7 +237,6 @@ TEST(ZatgenEntities, KeysDeletionAndCreationVariants) {
    EXPECT_EQ(root->picked("b"), p);
    EXPECT_EQ(root->pickedIs(1, "b"), p);
    EXPECT_THROW(root->pickedIs(2, "b"), Zat::ReinstantiationException);
-   EXPECT_EQ(root->pickedSize(), 1u);
 
    Labelled a(Zat::String("a"));
    a.countIs(1);
@@ -348,16 +319,12 @@ TEST(ZatgenEntities, PointersComparedByIdentity) {
    EXPECT_FALSE(v.as<bool>());
 }
 
-// Reserved positions answer nothing and keep the ids after them; a runtime directory is held by counted
+// Reserved positions keep the ids after them (134 below); a runtime directory is held by counted
 // pointer, published on change and handed to tools as the entity itself.
 TEST(ZatgenEntities, ReservedPositionsAndRuntimeEntities) {
    auto s = sparseFactory(1);
    Zat::TypeInfo const& t = Sparse::typeInfo();
    Zat::Any v;
-   for (std::uint16_t id : {131, 132}) {
-      EXPECT_EQ(t.attr(id), nullptr);
-      EXPECT_EQ(Zat::attrOp(t, s.get(), id, Zat::AttrOp::read, {}, v), Zat::attrOpNoSuchAttribute);
-   }
    Recorder rec;
    s->addLegacyNotifiee(&rec);
    auto dir = Zat::Ptr<Zat::Dir>(new Zat::Dir("d"));
