@@ -15,12 +15,13 @@ struct Probe : PtrInterface {
    int* deaths_;
 };
 
-// A notifiee that removes itself the first time it is told.
+// A notifiee that removes `target` (itself unless told otherwise) when it is told of a change.
 struct OneShot : Notifiee {
    int changes = 0;
+   Notifiee* target = this;
    void onChange(PtrInterface const& e, std::uint16_t, KeyRef const&) override {
       ++changes;
-      const_cast<PtrInterface&>(e).removeLegacyNotifiee(this);
+      const_cast<PtrInterface&>(e).removeLegacyNotifiee(target);
    }
 };
 }  // namespace
@@ -71,6 +72,15 @@ TEST(ZatEntity, NotifieeBridgeDeliversOnlyWhenActive) {
    bridge.remove(*p, &c);
    p->publishChange(134);
    EXPECT_EQ(c.take(), (std::vector<std::string>{"130", "131", "132", "133"}));
+   // One removed by another while a change is being told does not hear it: it may be gone already.
+   Recorder victim;
+   OneShot remover;
+   remover.target = &victim;
+   p->addLegacyNotifiee(&remover);
+   p->addLegacyNotifiee(&victim);
+   p->publishChange(135);
+   EXPECT_EQ(remover.changes, 1);
+   EXPECT_TRUE(victim.take().empty());
    EXPECT_THROW(p->addLegacyNotifiee(nullptr), PreconditionException);
 }
 
