@@ -53,10 +53,11 @@ class EveryType(unittest.TestCase):
             "count $s.ip", "has $s.ip[10.0.0.2]", "del $s.ip[10.0.0.2]", "del $s.ip[10.0.0.9]", "walk $s.ip",
             "truth $s", "new m Match", "set $m.srcGroup web", "set $m.ipProto 6", "call $m.stringValue",
             "truth $m", "new a L4App 6 80", "less $a Value('VelL3Common::L4App', ** {'proto': 6, 'port': 81})",
-            "root ld VelL3Common::LocalData", "get $ld.l4PortMax", "vars"])).stdout.splitlines()
+            "root ld VelL3Common::LocalData", "get $ld.l4PortMax", "call VelL3V2::DeviceKey.encode a:b c",
+            "vars"])).stdout.splitlines()
         self.assertEqual(out[:4], ["2", "True", "'10.0.0.1'", "True"])
         self.assertIn("Group", out[4])  # the readable text of the match
-        self.assertEqual(out[5:8], ["True", "True", "65535"])
+        self.assertEqual(out[5:9], ["True", "True", "65535", "a\\:b:c"])  # a static operation, by its type
         self.assertIn("$ld = VelL3Common::LocalData 'ld'", out)
 
 
@@ -122,6 +123,8 @@ class Errors(unittest.TestCase):
             ("new t PerDeviceNetVrfRouteTable; set $t.table x; call $t.table.updateSummaryRoute x",
              "$t.table.updateSummaryRoute: updateSummaryRoute is hidden from generic tools"),
             ("new t PerDeviceNetVrfRouteTable; get $t.table.name", "$t.table.name: cannot follow .name from None"),
+            ("call VelL3V2::RouteTable.stringValue",
+             "VelL3V2::RouteTable: without an instance only a static operation can be called"),
             ("new s IpSet; set $s.ip[10.0.0.1] False", "VelL3Common::IpSet::ip: a set member can only be set to "
              "true; delete it instead"),
             ("new t PerDeviceNetVrfRouteTable; set $t.table x; set $t.table.summaryRoute[$t]",

@@ -7,6 +7,7 @@
 #include "Zat/GenericIf.h"
 #include "ZatgenTest/ZatgenTestTypes.h"
 #include "support/Recorder.h"
+#include "support/TextChecks.h"
 
 using namespace ZatgenTest;
 using Strings = std::vector<std::string>;
@@ -175,6 +176,17 @@ TEST(ZatgenEntities, DerivedEntitiesFallBackToTheirBase) {
    EXPECT_EQ(v.as<Zat::String>(), Zat::String("derived 7"));
    EXPECT_EQ(Zat::attrOp(t, d.get(), Derived::AttrId::code, Zat::AttrOp::read, none, v), Zat::attrOpDone);
    EXPECT_EQ(v.as<std::uint32_t>(), 7u);
+   // A static operation is called without an instance, through a subclass too; nothing else is.
+   Zat::Any const three = Zat::Any::of(std::uint32_t(3));
+   EXPECT_EQ(Zat::attrOp(t, nullptr, Base::AttrId::levelName, Zat::AttrOp::call, three, v), Zat::attrOpDone);
+   EXPECT_EQ(v.as<Zat::String>(), Zat::String("level 3"));
+   for (auto [id, op] : {std::pair{Base::AttrId::level, Zat::AttrOp::read}, {Base::AttrId::describe, Zat::AttrOp::call},
+                         {Base::AttrId::levelName, Zat::AttrOp::read}}) {
+      Zat::Any const before = v;
+      EXPECT_EQ(testing_text::refusal([&] { Zat::attrOp(t, nullptr, id, op, none, v); }),
+                "ZatgenTest::Derived: without an instance only a static operation can be called");
+      EXPECT_EQ(v.as<Zat::String>(), before.as<Zat::String>());
+   }
    root->derivedDel(7);
    EXPECT_EQ(d->parent(), nullptr);
 

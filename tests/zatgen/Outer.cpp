@@ -21,6 +21,7 @@ bool Ranked::operator<(Ranked const& o) const { return o.rank_ < rank_; }
 
 Zat::String Base::describe() const { return "base " + std::to_string(level_); }
 Zat::String Base::kind() const { return "kind of " + describe().str(); }
+Zat::String Base::levelName(std::uint32_t level) { return "level " + std::to_string(level); }
 Zat::String Derived::describe() const { return "derived " + std::to_string(code_); }
 
 Zat::String joinNames(Zat::String const& first, Zat::String const& second) { return first + "+" + second.view(); }

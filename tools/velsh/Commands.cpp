@@ -455,7 +455,8 @@ std::vector<Command> const kCommands = {
      "PATH [ARG...]",
      "call an operation with its arguments; print its result (also in $_)",
      "Arguments are read as new reads them. A String result (stringValue, route listings) is printed as\n"
-     "it is, any other result as its text form.",
+     "it is, any other result as its text form. A static operation needs no instance: name it by its\n"
+     "type (call VelL3V2::DeviceKey.encode tenant-a fw1).",
      {Arg::path, Arg::value},
      cmdCall},
     {"truth", "PATH", "whether a value differs from its type's default", "", {Arg::path}, cmdTruth},

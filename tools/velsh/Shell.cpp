@@ -209,10 +209,21 @@ Zat::Any Shell::step(Zat::Any const& object, Path::Step const& s, std::string co
 
 Target Shell::target(std::string const& word) {
    Path p = parsePath(word);
-   auto it = vars_.find(p.var);
-   if (it == vars_.end()) throw Error("no variable $" + p.var + " (vars lists them)");
    Target t;
    t.text = word;
+   if (!word.starts_with('$') && p.var.find("::") != std::string::npos) {
+      // TYPE.operation: a static operation, called without an instance. The runtime refuses the rest.
+      if (p.steps.size() != 1 || p.steps[0].key) throw Error(word + ": write TYPE.OPERATION");
+      static Zat::Any none;
+      t.object = &none;
+      t.type = &type(p.var);
+      t.attr = t.type->attr(p.steps[0].attr);
+      if (!t.attr) throw Error(word + ": " + std::string(t.type->fullName) + " has no attribute '" + p.steps[0].attr + "'");
+      if (t.attr->is(Zat::attrHidden)) throw Error(word + ": " + p.steps[0].attr + " is hidden from generic tools");
+      return t;
+   }
+   auto it = vars_.find(p.var);
+   if (it == vars_.end()) throw Error("no variable $" + p.var + " (vars lists them)");
    t.object = &it->second;
    for (std::size_t i = 0; i + 1 < p.steps.size(); ++i) {
       t.copy = step(*t.object, p.steps[i], word);

@@ -8,7 +8,22 @@ void throwDupKey(std::string_view where) {
 
 AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key, Any& value) {
    if (!type.methods) return attrOpNotApplicable;
-   return type.methods->attrOp(obj, attrId, op, key, value);
+   if (obj) return type.methods->attrOp(obj, attrId, op, key, value);
+   // Without an instance only a static operation can be called. The type that declares it answers it,
+   // before its attribute operation looks at an instance.
+   TypeInfo const* declaring = nullptr;
+   AttrInfo const* a = nullptr;
+   for (TypeInfo const* t = &type; t && !a; t = t->base) {
+      declaring = t;
+      for (AttrInfo const& each : t->attrs) {
+         if (each.id == attrId) a = &each;
+      }
+   }
+   if (!a || op != AttrOp::call || !a->is(attrStatic) || !declaring->methods) {
+      throwPreconditionException(std::string(type.fullName) +
+                                 ": without an instance only a static operation can be called");
+   }
+   return declaring->methods->attrOp(nullptr, attrId, op, key, value);
 }
 
 namespace gen {

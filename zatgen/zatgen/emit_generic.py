@@ -25,6 +25,11 @@ def emit(decl, w):
     w.call(f"Zat::AttrOpResult {T}AttrOp", ["void* obj", "std::uint16_t attrId", "Zat::AttrOp op",
                                             "Zat::Any const& key", "Zat::Any& value"], " {")
     w.indent()
+    static = [] if flags else _cases(decl, lambda m: m.generic_case(g) if getattr(m, "static", False) else None)
+    if static:
+        # Called without an instance (obj null), a static operation ends here; nothing else may.
+        _switch(decl, w, static, ["if (!obj) return Zat::attrOpNoSuchAttribute;", "break;"],
+                "static operations, which need no instance")
     w(f"auto& self = *static_cast<{T}*>(obj);")
     w("(void)key;")
     if decl.is_value or flags:
@@ -38,7 +43,8 @@ def emit(decl, w):
         B = base.ref.cpp
         otherwise = [("return Zat::attrOp", [f"{B}::typeInfo()", f"static_cast<{B}*>(&self)", "attrId", "op", "key",
                                              "value"])]
-    cases = generic_cases(decl) if flags else _cases(decl, lambda m: m.generic_case(g))
+    cases = generic_cases(decl) if flags else _cases(
+        decl, lambda m: None if getattr(m, "static", False) else m.generic_case(g))
     _switch(decl, w, cases, otherwise)
     w.dedent()("}")
     w()
@@ -57,9 +63,9 @@ def emit(decl, w):
     _construct(decl, g, w)
 
 
-def _switch(decl, w, cases, default):
+def _switch(decl, w, cases, default, what=None):
     """One case per (attribute, function, arguments), each returning the function's answer."""
-    w("switch (attrId) {").indent()
+    w(f"switch (attrId) {{  // {what}" if what else "switch (attrId) {").indent()
     for name, fn, args in cases:
         w(f"case {decl.name}::AttrId::{name}:").indent()
         w.call(f"return {fn}", args, ";")

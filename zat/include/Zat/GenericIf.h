@@ -24,7 +24,8 @@ class GenericIterator {
    virtual void deleteCurrent() = 0;
 };
 
-// Runs the attribute operation of `type` on `obj` (a value or an entity of that type).
+// Runs the attribute operation of `type` on `obj` (a value or an entity of that type). With `obj` null
+// only a static operation can be called; anything else raises PreconditionException.
 AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key, Any& value);
 
 namespace gen {
