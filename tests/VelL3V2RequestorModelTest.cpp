@@ -109,6 +109,17 @@ TEST(RequestorModel, EveryLevelMatchesTheModel) {
          DeviceKey const dk(d);
          bool const status = rng() % 2;
          Row const part = {n, g, v, h, status ? "statusRequestor" : "configRequestor"};
+         // A top-level set of `kind` named n: r takes it, or lets it go.
+         auto holdOrLetGo = [&](std::string const& kind, auto add, auto remove) {
+            if (status) {
+               add();
+               m.insert({kind, n, r});
+            } else {
+               remove();
+               m.erase({kind, n, r});
+               release(m, {kind, n});
+            }
+         };
          switch (rng() % 13) {
             case 0:
                EXPECT_EQ(root->addPerNetVrfHostSet(n, r)->netVrfName().str(), n);
@@ -159,24 +170,13 @@ TEST(RequestorModel, EveryLevelMatchesTheModel) {
                m.erase(part);
                break;
             case 8:  // the network VRFs, held the same way
-               if (status) {
-                  root->addNetworkVrf(n, r);
-                  m.insert({"vrf", n, r});
-               } else {
-                  root->removeNetworkVrf(n, r);
-                  m.erase({"vrf", n, r});
-                  release(m, {"vrf", n});
-               }
+               holdOrLetGo(
+                   "vrf", [&] { root->addNetworkVrf(n, r); }, [&] { root->removeNetworkVrf(n, r); });
                break;
             case 9:  // the flow sets: a network VRF's held by requestors, a device's by its configuration's
-               if (status) {
-                  EXPECT_EQ(root->addPerNetVrfFlowSet(n, r)->netVrfName().str(), n);
-                  m.insert({"flow", n, r});
-               } else {
-                  root->removePerNetVrfFlowSet(n, r);
-                  m.erase({"flow", n, r});
-                  release(m, {"flow", n});
-               }
+               holdOrLetGo(
+                   "flow", [&] { EXPECT_EQ(root->addPerNetVrfFlowSet(n, r)->netVrfName().str(), n); },
+                   [&] { root->removePerNetVrfFlowSet(n, r); });
                break;
             case 10:
                if (!flows) break;

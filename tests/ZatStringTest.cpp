@@ -74,15 +74,33 @@ TEST(ZatString, MatchesStdStringOverRandomEdits) {
       std::size_t const pos = rng() % (model.size() + 1);
       char const c = char(rng() % 256);
       switch (rng() % 9) {
-         case 0: s.append(t), model += t; break;
-         case 1: s += c, model += c; break;
-         case 2: if (model.size() < 64) s.append(s.view()), model += model; break;
-         case 3: if (!model.empty()) s.pop_back(), model.pop_back(); break;
-         case 4: if (rng() % 8 == 0) s.clear(), model.clear(); break;
-         case 5: s.reserve(rng() % 40); break;
-         case 6: other = s, otherModel = model; break;
-         case 7: std::swap(s, other), std::swap(model, otherModel); break;
-         case 8: s = s.substr(pos), model = model.substr(pos); break;
+         case 0:
+            s.append(t), model += t;
+            break;
+         case 1:
+            s += c, model += c;
+            break;
+         case 2:
+            if (model.size() < 64) s.append(s.view()), model += model;
+            break;
+         case 3:
+            if (!model.empty()) s.pop_back(), model.pop_back();
+            break;
+         case 4:
+            if (rng() % 8 == 0) s.clear(), model.clear();
+            break;
+         case 5:
+            s.reserve(rng() % 40);
+            break;
+         case 6:
+            other = s, otherModel = model;
+            break;
+         case 7:
+            std::swap(s, other), std::swap(model, otherModel);
+            break;
+         case 8:
+            s = s.substr(pos), model = model.substr(pos);
+            break;
       }
       ASSERT_EQ(s.view(), std::string_view(model)) << step;
       ASSERT_EQ(s == other, model == otherModel) << step;

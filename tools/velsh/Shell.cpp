@@ -217,23 +217,21 @@ Target Shell::target(std::string const& word) {
       static Zat::Any none;
       t.object = &none;
       t.type = &type(p.var);
-      t.attr = t.type->attr(p.steps[0].attr);
-      if (!t.attr) throw Error(word + ": " + std::string(t.type->fullName) + " has no attribute '" + p.steps[0].attr + "'");
-      if (t.attr->is(Zat::attrHidden)) throw Error(word + ": " + p.steps[0].attr + " is hidden from generic tools");
-      return t;
+   } else {
+      auto it = vars_.find(p.var);
+      if (it == vars_.end()) throw Error("no variable $" + p.var + " (vars lists them)");
+      t.object = &it->second;
+      for (std::size_t i = 0; i + 1 < p.steps.size(); ++i) {
+         t.copy = step(*t.object, p.steps[i], word);
+         t.isCopy = t.isCopy || !t.object->isEntity();
+         t.object = &t.copy;
+      }
+      if (t.object->empty())
+         throw Error(word + ": " + (p.steps.size() > 1 ? "an attribute on the way" : "$" + p.var) +
+                     " is None");
+      t.isCopy = t.isCopy && !t.object->isEntity();
+      t.type = t.object->type();
    }
-   auto it = vars_.find(p.var);
-   if (it == vars_.end()) throw Error("no variable $" + p.var + " (vars lists them)");
-   t.object = &it->second;
-   for (std::size_t i = 0; i + 1 < p.steps.size(); ++i) {
-      t.copy = step(*t.object, p.steps[i], word);
-      t.isCopy = t.isCopy || !t.object->isEntity();
-      t.object = &t.copy;
-   }
-   if (t.object->empty())
-      throw Error(word + ": " + (p.steps.size() > 1 ? "an attribute on the way" : "$" + p.var) + " is None");
-   t.isCopy = t.isCopy && !t.object->isEntity();
-   t.type = t.object->type();
    if (!p.steps.empty()) {
       auto const& last = p.steps.back();
       t.attr = t.type->attr(last.attr);

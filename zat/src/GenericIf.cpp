@@ -6,7 +6,8 @@ void throwDupKey(std::string_view where) {
    throwPreconditionException(std::string(where) + ": assertDupKey: key already present");
 }
 
-AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key, Any& value) {
+AttrOpResult attrOp(TypeInfo const& type, void* obj, std::uint16_t attrId, AttrOp op, Any const& key,
+                    Any& value) {
    if (!type.methods) return attrOpNotApplicable;
    if (obj) return type.methods->attrOp(obj, attrId, op, key, value);
    // Without an instance only a static operation can be called. The type that declares it answers it,
@@ -31,7 +32,8 @@ Any const& argument(Any const& key, std::size_t i, std::size_t n) {
    if (n == 1) return key;
    AnyList const& list = key.as<AnyList>();
    if (list.size() != n) {
-      throwPreconditionException("expected " + std::to_string(n) + " arguments, got " + std::to_string(list.size()));
+      throwPreconditionException("expected " + std::to_string(n) + " arguments, got " +
+                                 std::to_string(list.size()));
    }
    return list[i];
 }

@@ -16,7 +16,9 @@ namespace {
 // A heap text is preceded by its capacity; the block holds capacity + 1 bytes of text, for the NUL.
 constexpr std::size_t kHeader = sizeof(std::size_t);
 
-char* blockOf(char* text) noexcept { return text - kHeader; }
+char* blockOf(char* text) noexcept {
+   return text - kHeader;
+}
 
 }  // namespace
 
@@ -35,24 +37,28 @@ void String::initLarge(std::string_view text, std::size_t capacity) {
    char* data = block + kHeader;
    std::memcpy(data, text.data(), text.size());
    data[text.size()] = '\0';
-   auto const size = static_cast<std::uint32_t>(text.size());
    std::memset(b_, 0, sizeof b_);
    std::memcpy(b_, &data, sizeof data);
-   std::memcpy(b_ + 8, &size, sizeof size);
    b_[kInline] = static_cast<char>(kLarge);
+   setLargeSize(text.size());
 }
 
-void String::freeBlock(char* text) noexcept { ::operator delete(blockOf(text)); }
+void String::setLargeSize(std::size_t n) noexcept {
+   auto const size = static_cast<std::uint32_t>(n);
+   std::memcpy(b_ + 8, &size, sizeof size);
+}
+
+void String::freeBlock(char* text) noexcept {
+   ::operator delete(blockOf(text));
+}
 
 void String::resize(std::size_t n) noexcept {
    if (isInline()) {
       std::memset(b_ + n, 0, kInline - n);
       b_[kInline] = static_cast<char>(kInline - n);
    } else {
-      char* data = largeData();
-      data[n] = '\0';
-      auto const size = static_cast<std::uint32_t>(n);
-      std::memcpy(b_ + 8, &size, sizeof size);
+      largeData()[n] = '\0';
+      setLargeSize(n);
    }
 }
 
@@ -70,10 +76,7 @@ String& String::append(std::string_view s) {
       // The new block is filled before the old one goes: `s` may point into it.
       String grown;
       grown.initLarge(view(), std::max(total, 2 * capacity()));
-      std::memcpy(grown.largeData() + n, s.data(), s.size());
-      grown.largeData()[total] = '\0';
-      auto const size = static_cast<std::uint32_t>(total);
-      std::memcpy(grown.b_ + 8, &size, sizeof size);
+      grown.append(s);
       swap(grown);
    } else if (isInline()) {
       if (!s.empty()) std::memcpy(b_ + n, s.data(), s.size());
@@ -82,8 +85,7 @@ String& String::append(std::string_view s) {
       char* data = largeData();
       if (!s.empty()) std::memcpy(data + n, s.data(), s.size());
       data[total] = '\0';
-      auto const size = static_cast<std::uint32_t>(total);
-      std::memcpy(b_ + 8, &size, sizeof size);
+      setLargeSize(total);
    }
    return *this;
 }
@@ -95,7 +97,9 @@ void String::reserve(std::size_t n) {
    swap(grown);
 }
 
-std::ostream& operator<<(std::ostream& os, String const& s) { return os << s.view(); }
+std::ostream& operator<<(std::ostream& os, String const& s) {
+   return os << s.view();
+}
 
 // The runtime's own words come first: tools and operators match on them; the rest says by how much.
 void throwStringTooLong(std::size_t size, std::size_t maxLength) {

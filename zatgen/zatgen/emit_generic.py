@@ -25,7 +25,7 @@ def emit(decl, w):
     w.call(f"Zat::AttrOpResult {T}AttrOp", ["void* obj", "std::uint16_t attrId", "Zat::AttrOp op",
                                             "Zat::Any const& key", "Zat::Any& value"], " {")
     w.indent()
-    static = [] if flags else _cases(decl, lambda m: m.generic_case(g) if getattr(m, "static", False) else None)
+    static = [] if flags else _cases(decl, lambda m: m.generic_case(g) if _is_static(m) else None)
     if static:
         # Called without an instance (obj null), a static operation ends here; nothing else may.
         _switch(decl, w, static, ["if (!obj) return Zat::attrOpNoSuchAttribute;", "break;"],
@@ -43,8 +43,7 @@ def emit(decl, w):
         B = base.ref.cpp
         otherwise = [("return Zat::attrOp", [f"{B}::typeInfo()", f"static_cast<{B}*>(&self)", "attrId", "op", "key",
                                              "value"])]
-    cases = generic_cases(decl) if flags else _cases(
-        decl, lambda m: None if getattr(m, "static", False) else m.generic_case(g))
+    cases = generic_cases(decl) if flags else _cases(decl, lambda m: None if _is_static(m) else m.generic_case(g))
     _switch(decl, w, cases, otherwise)
     w.dedent()("}")
     w()
@@ -78,6 +77,11 @@ def _switch(decl, w, cases, default, what=None):
             w(line)
     w.dedent()
     w.dedent()("}")
+
+
+def _is_static(member):
+    """A static operation: answered before the attribute operation looks at an instance."""
+    return getattr(member, "static", False)
 
 
 def _cases(decl, case_of):

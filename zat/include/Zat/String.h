@@ -37,8 +37,10 @@ class String {
       }
    }
    String(String const& o) {
-      if (o.isInline()) std::memcpy(b_, o.b_, sizeof b_);
-      else initLarge(o.view(), o.size());
+      if (o.isInline())
+         std::memcpy(b_, o.b_, sizeof b_);
+      else
+         initLarge(o.view(), o.size());
    }
    String(String&& o) noexcept {
       std::memcpy(b_, o.b_, sizeof b_);
@@ -87,7 +89,9 @@ class String {
 
    String substr(std::size_t pos, std::size_t n = npos) const { return String(view().substr(pos, n)); }
    std::size_t rfind(char c, std::size_t pos = npos) const noexcept { return view().rfind(c, pos); }
-   std::size_t rfind(std::string_view s, std::size_t pos = npos) const noexcept { return view().rfind(s, pos); }
+   std::size_t rfind(std::string_view s, std::size_t pos = npos) const noexcept {
+      return view().rfind(s, pos);
+   }
    std::size_t find(std::string_view s, std::size_t pos = 0) const noexcept { return view().find(s, pos); }
    // Negative when this string orders before `o`, 0 when equal, positive after.
    int compare(String const& o) const noexcept { return view().compare(o.view()); }
@@ -122,6 +126,7 @@ class String {
       std::memcpy(&n, b_ + 8, sizeof n);
       return n;
    }
+   void setLargeSize(std::size_t n) noexcept;
    std::size_t capacity() const noexcept;
    // Puts `text` in a new heap block with room for `capacity` bytes; whatever this held is not freed.
    void initLarge(std::string_view text, std::size_t capacity);
